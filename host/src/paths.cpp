@@ -1,0 +1,158 @@
+// Files and paths: folder ids and path strings.
+//
+// A folder id stands for one absolute directory for the life of the process.
+// Relative names are taken against the default folder: the folder of the
+// patch being run, else the working directory.  "~" is the home folder.
+#include "internal.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+std::mutex path_lock;
+std::vector<std::string> folders; // id = index + 1
+std::string default_folder;
+
+bool is_dir(const std::string &p)
+{
+    struct stat st;
+    return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string home()
+{
+    const char *h = getenv("HOME");
+    return h && *h ? h : "/";
+}
+
+std::string cwd()
+{
+    char buf[PATH_MAX];
+    return getcwd(buf, sizeof buf) ? buf : "/";
+}
+
+// Folds "." and ".." and repeated slashes of an absolute path.
+std::string normalise(const std::string &path)
+{
+    std::vector<std::string> parts;
+    size_t i = 0;
+    while (i <= path.size()) {
+        size_t j = path.find('/', i);
+        if (j == std::string::npos)
+            j = path.size();
+        std::string part = path.substr(i, j - i);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        i = j + 1;
+    }
+    std::string out;
+    for (const std::string &p : parts)
+        out += "/" + p;
+    return out.empty() ? "/" : out;
+}
+
+} // namespace
+
+void mh_set_default_folder(const std::string &folder)
+{
+    std::lock_guard<std::mutex> guard(path_lock);
+    default_folder = folder;
+}
+
+std::string mh_default_folder()
+{
+    std::lock_guard<std::mutex> guard(path_lock);
+    return default_folder.empty() ? cwd() : default_folder;
+}
+
+short mh_path_id_for_folder(const std::string &folder)
+{
+    std::string f = normalise(folder);
+    std::lock_guard<std::mutex> guard(path_lock);
+    for (size_t i = 0; i < folders.size(); i++)
+        if (folders[i] == f)
+            return (short)(i + 1);
+    if (folders.size() >= 32000)
+        return 0;
+    folders.push_back(f);
+    return (short)folders.size();
+}
+
+bool mh_path_folder(short id, std::string *folder)
+{
+    std::lock_guard<std::mutex> guard(path_lock);
+    if (id < 1 || (size_t)id > folders.size())
+        return false;
+    if (folder)
+        *folder = folders[id - 1];
+    return true;
+}
+
+short path_nameconform(const char *src, char *dst, long style, long type)
+{
+    (void)style; // every style is a slash path on this system
+    (void)type;  // every type resolves to an absolute path here
+    if (!src || !dst || !*src)
+        return 1;
+    std::string s = src;
+    std::string out;
+    if (s[0] == '~' && (s.size() == 1 || s[1] == '/'))
+        out = home() + s.substr(1);
+    else if (s[0] == '/')
+        out = s;
+    else
+        out = mh_default_folder() + "/" + s;
+    out = normalise(out);
+    if (out.size() + 1 > MAX_PATH_CHARS)
+        return 1;
+    memcpy(dst, out.c_str(), out.size() + 1);
+    return 0;
+}
+
+short path_frompotentialpathname(const char *name, short *path, char *filename)
+{
+    if (!name || !*name || !path || !filename)
+        return 1;
+    std::string s = name;
+    if (s[0] != '/') {
+        char conformed[MAX_PATH_CHARS];
+        if (path_nameconform(name, conformed, PATH_STYLE_NATIVE, PATH_TYPE_ABSOLUTE))
+            return 1;
+        s = conformed;
+    }
+    size_t slash = s.find_last_of('/');
+    std::string dir = slash == 0 ? "/" : s.substr(0, slash);
+    std::string file = s.substr(slash + 1);
+    if (file.empty() || file.size() + 1 > MAX_FILENAME_CHARS || !is_dir(dir))
+        return 1;
+    short id = mh_path_id_for_folder(dir);
+    if (!id)
+        return 1;
+    *path = id;
+    memcpy(filename, file.c_str(), file.size() + 1);
+    return 0;
+}
+
+short path_topathname(const short path, const char *file, char *name)
+{
+    std::string folder;
+    if (!name || !mh_path_folder(path, &folder) || !is_dir(folder))
+        return 1;
+    std::string full = folder == "/" ? "/" : folder + "/";
+    if (file)
+        full += file;
+    if (full.size() + 1 > MAX_PATH_CHARS)
+        return 1;
+    memcpy(name, full.c_str(), full.size() + 1);
+    return 0;
+}

@@ -1,0 +1,157 @@
+// Analysis state of one spectrogram~ box.
+//
+// t_specmags holds the display-analysis parameters, the sizes derived from
+// them, the per-frame grids of the whole analysed channel, the row-edge tables
+// of the five magnitude scales, the FFT setup and window, and the edit STFT.
+//
+// Units and layouts:
+//   - sizes in samples, bins or rows; sample_rate in Hz; frequencies in Hz.
+//   - a frame is one analysis block of fft_win_size samples starting at
+//     sample l * fft_hop, zero-padded to fft_size (the block is not centred).
+//   - per-frame grids are row-major: grid[l * num_bins + k] is bin (or display
+//     row) k of frame l.
+//   - display values are dB = 20 * log10(x + 2^-23); silence is -138.4738 dB.
+//   - every display scale has num_bins rows; row j spans [edge j, edge j+1).
+//   - edit STFT rows hold stft_num_bins complex values as (re, im) float
+//     pairs: stft_frames[(i * stft_num_bins + k) * 2 + {0,1}].  The backward
+//     transform is unscaled; specmags_stft_inverse applies 0.5 / N itself.
+//
+// Threads: the display analysis (specmags_update, the setters,
+// specmags_process) runs on the caller's thread under the owner's lock; the
+// analysis fans out to host worker threads inside specmags_process only.  The
+// edit STFT functions are called without that lock, from the thread that
+// handles an edit.
+#pragma once
+
+#include <stdint.h>
+
+struct PFFFT_Setup;
+struct _sysparallel_task;
+struct _sysparallel_worker;
+
+#define SPECMAGS_DB_FLOOR_LINEAR 1.1920929e-7f // 2^-23, added before log10
+#define SPECMAGS_SILENCE_DB -138.4738f         // 20 * log10(2^-23)
+#define SPECMAGS_MAX_FFT 32768
+#define SPECMAGS_MAX_STFT 8192
+
+enum e_specmags_scale {
+    SPECMAGS_SCALE_LIN = 0,
+    SPECMAGS_SCALE_MEL = 1,
+    SPECMAGS_SCALE_LOG = 2,
+    SPECMAGS_SCALE_BARK = 3,
+    SPECMAGS_SCALE_ERB = 4
+};
+
+typedef struct _specmags {
+    // ---- channel ----
+    double sample_rate;  // Hz; 48000 when given a value not above 0
+    int64_t num_samples; // length of the analysed channel, >= 1
+    int dirty;           // 1: the next specmags_process recomputes the FFTs
+
+    // ---- per-frame grids (num_frames rows of num_bins floats) ----
+    float *lin_mags; // linear magnitude per bin
+    float *mags_db;  // display grid: dB per display row of the current scale
+    float *freqs;    // Hz per bin: bin centre, or reassigned frequency
+    float *phases;   // radians per bin; allocated only once reassignment needs it
+
+    // ---- row edges, num_bins + 1 ascending frequencies each (Hz) ----
+    float *lin_edges;
+    float *mel_edges;
+    float *log_edges;
+    float *bark_edges;
+    float *erb_edges;
+
+    // ---- rows of the non-linear scales ----
+    // The FFT bins whose centre falls in row j form a contiguous ascending
+    // range (edges and bin centres both ascend), so each row list is stored as
+    // its first bin and its count: row j holds bins
+    // *_row_first[j] .. *_row_first[j] + *_row_count[j] - 1.
+    int64_t *mel_row_first, *mel_row_count;
+    int64_t *log_row_first, *log_row_count;
+    int64_t *bark_row_first, *bark_row_count;
+    int64_t *erb_row_first, *erb_row_count;
+
+    // ---- parameters and derived sizes ----
+    unsigned fft_mag_scale; // 0 Lin, 1 Mel, 2 Log, 3 Bark, 4 ERB
+    unsigned fft_win_type;  // window type 0..12
+    int fft_zero_pad;       // power of two 1..64
+    int64_t fft_win_size;   // power of two 32..32768
+    int64_t fft_size;       // fft_win_size * fft_zero_pad <= 32768
+    int64_t fft_overlap;    // 1..64
+    int64_t fft_hop;        // fft_win_size / fft_overlap
+    int64_t num_bins;       // fft_size / 2 + 1; also the display row count
+    int64_t num_frames;     // analysis frames (grid columns), >= 1
+    unsigned reassignment;  // frequency reassignment 0 / 1
+    int alloc_failed;       // 1 when the last rebuild could not allocate (grid is one silent frame)
+
+    // ---- edit STFT (square-root Hann, hop N/4, no zero padding) ----
+    int stft_win_size;          // N, power of two 32..8192
+    int stft_hop;               // N / 4
+    int stft_num_bins;          // N / 2 + 1
+    int64_t stft_num_frames;    // 1 if num_samples < N, else (num_samples - N) / hop + 1
+    float *stft_frames;         // stft_num_frames rows of stft_num_bins (re, im) pairs
+    float *stft_out;            // num_samples floats: overlap-add output of the inverse
+    float *stft_frame_buf;      // N floats: time-domain block
+    struct PFFFT_Setup *stft_setup;
+    float *stft_work;           // N floats, PFFFT-aligned
+    float *stft_window;         // N floats: sqrt of the symmetric Hann window
+
+    // ---- display FFT ----
+    struct PFFFT_Setup *fft_setup; // real-input setup of length fft_size
+    float *fft_window;             // fft_win_size floats, window fft_win_type
+    struct _sysparallel_task *task; // worker task, created by the first specmags_process
+} t_specmags;
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Clears the record, sets Hann and no reassignment, clamps the sizes, builds
+// everything (specmags_update), sets the Mel scale and builds the edit STFT.
+// Returns 1 on success, 0 when an allocation failed (the state is then a
+// consistent one-frame silent grid; see alloc_failed).
+int specmags_init(t_specmags *m, int64_t num_samples, int64_t win_size, int64_t zero_pad,
+                  int64_t overlap, int64_t stft_win_size, double sample_rate);
+
+// Rebuilds everything that depends on the channel length, the sample rate or
+// the sizes, and sets dirty.  Returns 1 on success, 0 on allocation failure
+// (consistent one-frame silent grid; the next successful rebuild recovers).
+int specmags_update(t_specmags *m, int64_t num_samples, double sample_rate);
+
+// Parameter setters: clamp, store, rebuild what the value needs.  Each returns
+// 1 when the stored value changed and 0 when it did not.
+int specmags_set_fft_win_type(t_specmags *m, long type);
+int specmags_set_fft_win_size(t_specmags *m, long size);
+int specmags_set_fft_zero_pad(t_specmags *m, long factor);
+int specmags_set_fft_overlap(t_specmags *m, long factor);
+int specmags_set_fft_mag_scale(t_specmags *m, long scale);
+int specmags_set_reassignment(t_specmags *m, long flag);
+
+// Runs the whole display analysis of samples (num_samples floats) on the host's
+// worker threads and returns when every frame is done.
+void specmags_process(t_specmags *m, const float *samples);
+
+// Worker entry, called by the host on a worker thread.
+void specmags_process_worker(struct _sysparallel_worker *w);
+
+// The row-edge table of the current scale (Lin for any value outside 1..4).
+const float *specmags_current_edges(const t_specmags *m);
+
+// Edit STFT.  set_stft_win_size only stores (returns 1 when changed); the
+// caller then runs specmags_stft_update and specmags_stft_forward.
+int specmags_set_stft_win_size(t_specmags *m, long size);
+// Frees and reallocates the edit STFT storage for the current num_samples.
+// Returns 1 on success, 0 on allocation failure (the edit STFT is then off).
+int specmags_stft_update(t_specmags *m);
+// Analyses num_samples floats of samples into stft_frames.  Returns 1 when
+// it ran, 0 when it did not (channel shorter than N, no storage, no memory).
+int specmags_stft_forward(t_specmags *m, const float *samples);
+// Overlap-adds stft_frames into stft_out.  Returns 1 when it ran, 0 if not.
+int specmags_stft_inverse(t_specmags *m);
+
+// Frees every array, table, setup and the worker task.  Safe on a cleared record.
+void specmags_cleanup(t_specmags *m);
+
+#ifdef __cplusplus
+}
+#endif
