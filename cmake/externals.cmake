@@ -1,9 +1,15 @@
-# add_max_external(TARGET NAME SOURCES...)
+# add_max_external(TARGET NAME SOURCES... [LIBS lib...])
 # Builds a Max plug-in the way the SDK's scripts name it on Linux:
 # NAME.mxl_x86_64, no "lib" prefix, every host symbol left undefined so that
-# it binds to the host at load time.
+# it binds to the host at load time.  LIBS are static libraries of plug-in
+# code (and pffft) linked in.
+#
+# It also writes externals/manifest/NAME.txt, the list of every source file
+# that goes into the plug-in (its own and its static libraries'), which
+# `./run sdk-check` compiles again against the real SDK headers.
 function(add_max_external target name)
-    add_library(${target} MODULE ${ARGN})
+    cmake_parse_arguments(EXT "" "" "LIBS" ${ARGN})
+    add_library(${target} MODULE ${EXT_UNPARSED_ARGUMENTS})
     set_target_properties(${target} PROPERTIES
         PREFIX ""
         OUTPUT_NAME "${name}"
@@ -12,4 +18,40 @@ function(add_max_external target name)
         CXX_VISIBILITY_PRESET hidden
         C_VISIBILITY_PRESET hidden)
     target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}/host/include")
+    if(EXT_LIBS)
+        target_link_libraries(${target} PRIVATE ${EXT_LIBS})
+    endif()
+
+    set(lines "")
+    set(uses_pffft 0)
+    foreach(t ${target} ${EXT_LIBS})
+        if(t STREQUAL "pffft")
+            set(uses_pffft 1)
+            continue()
+        endif()
+        get_target_property(srcs ${t} SOURCES)
+        get_target_property(dir ${t} SOURCE_DIR)
+        foreach(s ${srcs})
+            if(NOT IS_ABSOLUTE "${s}")
+                set(s "${dir}/${s}")
+            endif()
+            if(s MATCHES "\\.(c|cc|cpp)$")
+                string(APPEND lines "src ${s}\n")
+            endif()
+        endforeach()
+        get_target_property(incs ${t} INCLUDE_DIRECTORIES)
+        if(incs)
+            foreach(i ${incs})
+                if(NOT i MATCHES "host/include$" AND NOT i MATCHES "^\\$<")
+                    string(APPEND lines "inc ${i}\n")
+                endif()
+            endforeach()
+        endif()
+        get_target_property(links ${t} LINK_LIBRARIES)
+        if(links AND "pffft" IN_LIST links)
+            set(uses_pffft 1)
+        endif()
+    endforeach()
+    string(APPEND lines "pffft ${uses_pffft}\n")
+    file(WRITE "${SPECTRO_EXTERNALS_DIR}/manifest/${name}.txt" "${lines}")
 endfunction()

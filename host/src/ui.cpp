@@ -3,6 +3,7 @@
 // Each call is modal: it returns when the driver has answered.
 #include "internal.h"
 
+#include <cstdio>
 #include <cstring>
 
 struct t_jpopupmenu {
@@ -87,7 +88,7 @@ short saveasdialog_extended(char *name, short *vol, t_fourcc *type, t_fourcc *ty
     if (path_frompotentialpathname(path.c_str(), &id, file))
         return 1;
     if (name)
-        strncpy(name, file, MAX_FILENAME_CHARS - 1), name[MAX_FILENAME_CHARS - 1] = 0;
+        snprintf(name, MAX_FILENAME_CHARS, "%s", file);
     if (vol)
         *vol = id;
     if (type)
