@@ -9,7 +9,7 @@
 # Prints one row per plug-in and target.  Not part of CI (no SDK there).
 set -uo pipefail
 SDK="$(cd "$1" && pwd)/c74support"
-BUILD="$2"
+BUILD="$(cd "$2" && pwd)"
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 OUT="$BUILD/sdk-check"
 PFFFT_SRC="$ROOT/deps/node_modules/@echogarden/pffft-wasm/src/pffft.c"
@@ -48,7 +48,9 @@ build_one() { # name manifest
     if x86_64-w64-mingw32-g++ -std=c++17 -O2 -shared -w -static-libgcc -static-libstdc++ "${SDKINC[@]}" "${incs[@]}" \
         "${srcs[@]}" "${wextra[@]}" -o "$OUT/windows/$name.mxe64" \
         "$SDK/max-includes/x64/MaxAPI.lib" "$SDK/msp-includes/x64/MaxAudio.lib" > "$log" 2>&1; then
-        if x86_64-w64-mingw32-objdump -p "$OUT/windows/$name.mxe64" | grep -q '\] ext_main$'; then
+        local exports
+        exports=$(x86_64-w64-mingw32-objdump -p "$OUT/windows/$name.mxe64")
+        if grep -qE '\]\s+ext_main\s*$' <<< "$exports"; then
             rows+=("$name|windows x64 (mingw-w64, MaxAPI.lib)|linked, exports ext_main")
         else
             rows+=("$name|windows x64 (mingw-w64, MaxAPI.lib)|FAILED: ext_main not exported"); status=1
