@@ -1,0 +1,141 @@
+// Shared pieces of the edit kernels: reading the edit STFT geometry from the
+// analysis state, frame times and bin ranges, the 0 / 1 / multiply gain
+// rule, the checked view of a shape set, and the zeroed-allocation wrapper
+// through which the shift kernels get their working arrays.
+#include "edit_internal.h"
+
+#include <math.h>
+#include <stdlib.h>
+#include <string.h>
+
+static t_specedit_calloc_fn s_calloc_fn = nullptr;
+
+void *specedit_calloc(size_t count, size_t size)
+{
+    if (size != 0 && count > (size_t)-1 / size)
+        return nullptr;
+    if (s_calloc_fn)
+        return s_calloc_fn(count, size);
+    return calloc(count, size);
+}
+
+void specedit_free(void *p)
+{
+    free(p);
+}
+
+void specedit_set_calloc(t_specedit_calloc_fn fn)
+{
+    s_calloc_fn = fn;
+}
+
+int specedit_geometry_get(const t_specmags *m, t_specedit_geometry *g)
+{
+    memset(g, 0, sizeof(*g));
+    if (!m || !m->stft_frames || m->stft_num_bins < 1 || m->stft_num_frames < 1)
+        return 0;
+    if (m->stft_win_size < 1 || m->stft_hop < 1)
+        return 0;
+    if (!(m->sample_rate > 0.0) || !isfinite(m->sample_rate))
+        return 0;
+    g->frames = m->stft_frames;
+    g->num_bins = m->stft_num_bins;
+    g->num_frames = m->stft_num_frames;
+    g->win_size = m->stft_win_size;
+    g->hop = m->stft_hop;
+    g->sample_rate = m->sample_rate;
+    g->bin_hz = m->sample_rate / (double)m->stft_win_size;
+    return 1;
+}
+
+double specedit_frame_time(const t_specedit_geometry *g, int64_t i)
+{
+    return (double)i * (double)g->hop / g->sample_rate * 1000.0;
+}
+
+void specedit_bin_range(double f0, double f1, double bin_hz, long num_bins, long *lo, long *hi)
+{
+    double fmin = f0 < f1 ? f0 : f1;
+    double fmax = f0 < f1 ? f1 : f0;
+    // Clamp in double before converting, so that huge or NaN bounds never
+    // reach an integer conversion.
+    double l = ceil(fmin / bin_hz);
+    double h = floor(fmax / bin_hz);
+    if (l < 0.0)
+        l = 0.0;
+    if (h > (double)(num_bins - 1))
+        h = (double)(num_bins - 1);
+    if (!(l <= h)) {
+        *lo = 0;
+        *hi = -1;
+        return;
+    }
+    *lo = (long)l;
+    *hi = (long)h;
+}
+
+void specedit_gain_bins(float *row, long k0, long k1, double gain)
+{
+    if (k1 < k0 || gain == 1.0)
+        return;
+    float *p = row + 2 * k0;
+    long n = 2 * (k1 - k0 + 1);
+    if (gain == 0.0) {
+        memset(p, 0, (size_t)n * sizeof(float));
+        return;
+    }
+    float gf = (float)gain;
+    for (long k = 0; k < n; k++)
+        p[k] *= gf;
+}
+
+// Fills the time extent and the regularity of one shape.  A shape is regular
+// when every coordinate is finite and below 1e100 in size: then the rounding
+// of an edge crossing stays far inside the margin, and the region masks may
+// sort edges by their time span (see region.cpp).
+static void shape_ref_measure(const double *pts, t_specedit_shape_ref *s)
+{
+    s->tmin = INFINITY;
+    s->tmax = -INFINITY;
+    s->regular = 1;
+    double tabs = 0.0;
+    for (long v = s->first; v < s->first + s->count; v++) {
+        double t = pts[2 * v], f = pts[2 * v + 1];
+        if (!(fabs(t) <= 1e100) || !(fabs(f) <= 1e100))
+            s->regular = 0;
+        if (!isfinite(t))
+            continue;
+        if (t < s->tmin)
+            s->tmin = t;
+        if (t > s->tmax)
+            s->tmax = t;
+        if (fabs(t) > tabs)
+            tabs = fabs(t);
+    }
+    s->margin = 1e-9 * (1.0 + 2.0 * tabs);
+}
+
+void specedit_shape_list_init(t_specedit_shape_list *list, const t_specedit_shapes *set)
+{
+    list->points = nullptr;
+    list->count = 0;
+    list->edges = 0;
+    if (!set || !set->points || !set->shape_start || !set->shape_point_count)
+        return;
+    list->points = set->points;
+    long n = set->shape_count;
+    if (n > SPECEDIT_MAX_SHAPES)
+        n = SPECEDIT_MAX_SHAPES;
+    for (long s = 0; s < n; s++) {
+        long first = set->shape_start[s], count = set->shape_point_count[s];
+        if (count < 3 || first < 0 || first > SPECEDIT_MAX_POINTS ||
+            count > SPECEDIT_MAX_POINTS - first)
+            continue;
+        t_specedit_shape_ref *r = &list->shape[list->count++];
+        r->first = first;
+        r->count = count;
+        r->edge_base = list->edges;
+        list->edges += count;
+        shape_ref_measure(set->points, r);
+    }
+}

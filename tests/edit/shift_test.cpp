@@ -1,0 +1,398 @@
+// Frequency- and pitch-shift kernels on hand-filled edit spectra: the four
+// modes, interpolation and phase rotation, the phase vocoder's state, the
+// inverted region, the zero shift, allocation failure, and the shape masks
+// against the direct point-in-polygon test.
+#include "edit_fixture.h"
+#include "edit_internal.h"
+
+#include <gtest/gtest.h>
+
+#include <complex>
+#include <random>
+#include <stdlib.h>
+
+namespace {
+
+const int kWin = 64;  // 33 bins of 750 Hz, hop 16, frame i at i / 3 ms
+const int64_t kFrames = 12;
+const double kPi = 3.14159265358979323846;
+
+// The kernel's single-precision rotation of (re, im) by phi.
+std::complex<float> rotate(float re, float im, double phi)
+{
+    float c = (float)cos(phi), s = (float)sin(phi);
+    return {re * c - im * s, re * s + im * c};
+}
+
+double wrap(double a)
+{
+    return a - 2.0 * kPi * floor((a + kPi) / (2.0 * kPi));
+}
+
+TEST(FreqShift, OneBinCopyMixAddsRotatedSourceAndKeepsSources)
+{
+    HandStft s(kWin, kFrames);
+    s.fill_pattern();
+    HandStft orig = s;
+    t_specedit_rect rect = {1.0, 3.0, 1500.0, 4500.0};  // frames 3..9, bins 2..6
+    ASSERT_EQ(specedit_apply_freq_shift_selection(&s.m, &rect, SPECEDIT_COPY_MIX, 0, 750.0, 1.0), 1);
+    for (int64_t i = 0; i < kFrames; i++) {
+        double phi = 2.0 * kPi * 16.0 * (double)i / 64.0;
+        for (long k = 0; k < s.bins(); k++) {
+            std::complex<float> want(orig.re(i, k), orig.im(i, k));
+            if (i >= 3 && i <= 9 && k >= 3 && k <= 7)
+                want += rotate(orig.re(i, k - 1), orig.im(i, k - 1), phi);
+            EXPECT_FLOAT_EQ(s.re(i, k), want.real()) << i << " " << k;
+            EXPECT_FLOAT_EQ(s.im(i, k), want.imag()) << i << " " << k;
+        }
+    }
+}
+
+TEST(FreqShift, MoveReplaceLeavesZerosAndOverwritesTargets)
+{
+    HandStft s(kWin, kFrames);
+    s.fill_pattern();
+    HandStft orig = s;
+    t_specedit_rect rect = {1.0, 3.0, 1500.0, 4500.0};
+    specedit_apply_freq_shift_selection(&s.m, &rect, SPECEDIT_MOVE_REPLACE, 0, 750.0, 0.5);
+    for (int64_t i = 3; i <= 9; i++) {
+        double phi = 2.0 * kPi * 16.0 * (double)i / 64.0;
+        EXPECT_EQ(s.re(i, 2), 0.0f);
+        EXPECT_EQ(s.im(i, 2), 0.0f);
+        for (long k = 3; k <= 7; k++) {  // bin 7 lies outside but is a target
+            std::complex<float> v = rotate(orig.re(i, k - 1), orig.im(i, k - 1), phi);
+            EXPECT_FLOAT_EQ(s.re(i, k), v.real() * 0.5f) << i << " " << k;
+            EXPECT_FLOAT_EQ(s.im(i, k), v.imag() * 0.5f) << i << " " << k;
+        }
+        EXPECT_EQ(s.re(i, 8), orig.re(i, 8));
+        EXPECT_EQ(s.re(i, 1), orig.re(i, 1));
+    }
+    EXPECT_EQ(s.re(2, 3), orig.re(2, 3));
+    EXPECT_EQ(s.re(10, 3), orig.re(10, 3));
+}
+
+TEST(FreqShift, ContentShiftedBelowZeroHzIsDropped)
+{
+    HandStft s(kWin, kFrames);
+    s.fill_pattern();
+    HandStft orig = s;
+    t_specedit_rect rect = {0.0, 100.0, 0.0, 3800.0};  // bins 0..5, every frame
+    specedit_apply_freq_shift_selection(&s.m, &rect, SPECEDIT_MOVE_MIX, 0, -1500.0, 1.0);
+    for (int64_t i = 0; i < kFrames; i++) {
+        double phi = -2.0 * kPi * 2.0 * 16.0 * (double)i / 64.0;
+        for (long k = 0; k <= 3; k++) {
+            std::complex<float> v = rotate(orig.re(i, k + 2), orig.im(i, k + 2), phi);
+            EXPECT_FLOAT_EQ(s.re(i, k), v.real()) << i << " " << k;
+            if (k > 0) {
+                EXPECT_FLOAT_EQ(s.im(i, k), v.imag()) << i << " " << k;
+            }
+        }
+        EXPECT_EQ(s.im(i, 0), 0.0f);  // DC stays real
+        EXPECT_EQ(s.re(i, 4), 0.0f);
+        EXPECT_EQ(s.re(i, 5), 0.0f);
+        EXPECT_EQ(s.re(i, 6), orig.re(i, 6));
+    }
+}
+
+TEST(FreqShift, FractionalShiftInterpolatesNeighbours)
+{
+    HandStft s(kWin, kFrames);
+    s.fill_pattern();
+    HandStft orig = s;
+    t_specedit_rect rect = {0.0, 100.0, 0.0, 1e9};
+    specedit_apply_freq_shift_selection(&s.m, &rect, SPECEDIT_COPY_REPLACE, 0, 375.0, 1.0);
+    long last = s.bins() - 1;
+    double centre = kPi * 63.0 / 64.0;
+    std::complex<float> rho((float)cos(centre), (float)sin(centre));
+    for (int64_t i = 0; i < kFrames; i++) {
+        double phi = 2.0 * kPi * 0.5 * 16.0 * (double)i / 64.0;
+        EXPECT_EQ(s.re(i, 0), orig.re(i, 0));  // its source lies below 0 Hz
+        for (long k = 1; k <= last; k++) {
+            // The upper neighbour enters in the lower one's phase reference.
+            std::complex<float> upper = std::complex<float>(orig.re(i, k), orig.im(i, k)) * rho;
+            float re = 0.5f * orig.re(i, k - 1) + 0.5f * upper.real();
+            float im = 0.5f * orig.im(i, k - 1) + 0.5f * upper.imag();
+            std::complex<float> v = rotate(re, im, phi);
+            EXPECT_FLOAT_EQ(s.re(i, k), v.real()) << i << " " << k;
+            EXPECT_FLOAT_EQ(s.im(i, k), k == last ? 0.0f : v.imag()) << i << " " << k;
+        }
+    }
+}
+
+TEST(ShiftKernels, ZeroOrNonFiniteShiftLeavesSpectraUntouched)
+{
+    HandStft s(kWin, kFrames);
+    s.fill_pattern();
+    HandStft orig = s;
+    t_specedit_rect rect = {0.0, 100.0, 0.0, 1e9};
+    double pts[] = {0.0, 0.0, 10.0, 0.0, 10.0, 20000.0};
+    long start = 0, count = 3;
+    t_specedit_shapes set = {pts, &start, &count, 1};
+    for (int mode = 0; mode < 4; mode++) {
+        for (int inv = 0; inv < 2; inv++) {
+            for (double shift : {0.0, -0.0, (double)NAN}) {
+                EXPECT_EQ(specedit_apply_freq_shift_selection(&s.m, &rect, mode, inv, shift, 2.0), 1);
+                EXPECT_EQ(specedit_apply_freq_shift_shapes(&s.m, &set, mode, inv, shift, 2.0), 1);
+                EXPECT_EQ(specedit_apply_pitch_shift_selection(&s.m, &rect, mode, inv, shift, 2.0), 1);
+                EXPECT_EQ(specedit_apply_pitch_shift_shapes(&s.m, &set, mode, inv, shift, 2.0), 1);
+            }
+        }
+    }
+    EXPECT_EQ(s.frames, orig.frames);
+}
+
+TEST(ShiftKernels, InvertedWithNoShapesRewritesEveryBin)
+{
+    HandStft orig(kWin, kFrames);
+    orig.fill_pattern();
+    double pts[] = {0.0, 0.0, 10.0, 20000.0};
+    long start = 0, count = 2;  // a two-vertex shape counts as no shape
+    t_specedit_shapes none = {pts, &start, &count, 0}, two = {pts, &start, &count, 1};
+    for (const t_specedit_shapes *set : {&none, &two}) {
+        HandStft s = orig;
+        specedit_apply_freq_shift_shapes(&s.m, set, SPECEDIT_MOVE_MIX, 0, 750.0, 1.0);
+        EXPECT_EQ(s.frames, orig.frames);
+        ASSERT_EQ(specedit_apply_freq_shift_shapes(&s.m, set, SPECEDIT_MOVE_MIX, 1, 750.0, 1.0), 1);
+        for (int64_t i = 0; i < kFrames; i++) {
+            double phi = 2.0 * kPi * 16.0 * (double)i / 64.0;
+            EXPECT_EQ(s.re(i, 0), 0.0f);
+            for (long k = 1; k < s.bins() - 1; k++) {
+                std::complex<float> v = rotate(orig.re(i, k - 1), orig.im(i, k - 1), phi);
+                ASSERT_FLOAT_EQ(s.re(i, k), v.real()) << i << " " << k;
+                ASSERT_FLOAT_EQ(s.im(i, k), v.imag()) << i << " " << k;
+            }
+        }
+    }
+    // Pitch shift down an octave: target j reads source 2j, so targets from 17
+    // on have no source and are cleared; the rest carry |X[2j]|.  The inverted
+    // empty rectangle is the same region and must give the same spectra.
+    HandStft a = orig, b = orig;
+    t_specedit_rect empty = {1.0, 2.0, 800.0, 1400.0};
+    specedit_apply_pitch_shift_shapes(&a.m, &none, SPECEDIT_MOVE_REPLACE, 1, -12.0, 1.0);
+    specedit_apply_pitch_shift_selection(&b.m, &empty, SPECEDIT_MOVE_REPLACE, 1, -12.0, 1.0);
+    EXPECT_EQ(a.frames, b.frames);
+    for (int64_t i = 0; i < kFrames; i++) {
+        for (long k = 0; k < a.bins(); k++) {
+            float mag = std::abs(std::complex<float>(a.re(i, k), a.im(i, k)));
+            if (k >= 17) {
+                ASSERT_EQ(mag, 0.0f) << i << " " << k;
+            } else if (k > 0) {  // DC keeps only its real part
+                float want = std::abs(std::complex<float>(orig.re(i, 2 * k), orig.im(i, 2 * k)));
+                ASSERT_NEAR(mag, want, 1e-5f) << i << " " << k;
+            }
+        }
+    }
+}
+
+TEST(FreqShift, ShapesKernelMatchesDirectPointTests)
+{
+    // A triangle and a square that touch; move-mix by one bin.
+    double pts[] = {0.5, 1000.0, 3.5, 1000.0, 2.0, 9000.0,
+                    2.0, 8000.0, 3.9, 8000.0, 3.9, 15000.0, 2.0, 15000.0};
+    long start[2] = {0, 3}, count[2] = {3, 4};
+    t_specedit_shapes set = {pts, start, count, 2};
+    HandStft s(kWin, kFrames);
+    s.fill_pattern();
+    HandStft orig = s;
+    specedit_apply_freq_shift_shapes(&s.m, &set, SPECEDIT_MOVE_MIX, 0, 750.0, 1.0);
+    auto in_set = [&](double t, double f) {
+        return specedit_point_in_polygon(pts, 0, 3, t, f) || specedit_point_in_polygon(pts, 3, 4, t, f);
+    };
+    long changed = 0;
+    for (int64_t i = 0; i < kFrames; i++) {
+        double t = s.frame_ms(i), phi = 2.0 * kPi * 16.0 * (double)i / 64.0;
+        for (long k = 0; k < s.bins(); k++) {
+            std::complex<float> want(orig.re(i, k), orig.im(i, k));
+            if (in_set(t, k * 750.0))
+                want = 0.0f;
+            if (k >= 1 && in_set(t, (k - 1) * 750.0))
+                want += rotate(orig.re(i, k - 1), orig.im(i, k - 1), phi);
+            changed += want != std::complex<float>(orig.re(i, k), orig.im(i, k));
+            EXPECT_FLOAT_EQ(s.re(i, k), want.real()) << i << " " << k;
+            EXPECT_FLOAT_EQ(s.im(i, k), want.imag()) << i << " " << k;
+        }
+    }
+    EXPECT_GT(changed, 50);
+}
+
+// Frames whose bin k has magnitude 1 + 0.01k and a phase that advances by
+// E * (k + 0.25) per hop: every true bin position is k + 0.25.
+HandStft drifting_partials(int win, int64_t frames)
+{
+    HandStft s(win, frames);
+    double e = 2.0 * kPi / 4.0;
+    for (int64_t i = 0; i < frames; i++) {
+        for (long k = 0; k < s.bins(); k++) {
+            double ph = 0.3 * k + (double)i * e * (k + 0.25);
+            s.re(i, k) = (float)((1.0 + 0.01 * k) * cos(ph));
+            s.im(i, k) = (float)((1.0 + 0.01 * k) * sin(ph));
+        }
+    }
+    return s;
+}
+
+TEST(PitchShift, OctaveUpTakesSourceHalfBinAndAdvancesPhaseByTruePosition)
+{
+    HandStft s = drifting_partials(512, 10);  // 257 bins, E = pi / 2
+    HandStft orig = s;
+    t_specedit_rect rect = {0.0, 1e9, 0.0, 1e9};
+    ASSERT_EQ(specedit_apply_pitch_shift_selection(&s.m, &rect, SPECEDIT_COPY_REPLACE, 0, 12.0, 1.0), 1);
+    double e = kPi / 2.0, centre = kPi * 511.0 / 512.0;
+    // A target starts from its nearest source's phase, moved to its own bin's
+    // reference by -centre per bin: target 200 from bin 100, target 201
+    // (source 100.5, rounded away from zero) from bin 101.
+    std::complex<float> first(s.re(0, 200), s.im(0, 200)), first201(s.re(0, 201), s.im(0, 201));
+    double p100 = std::arg(std::complex<float>(orig.re(0, 100), orig.im(0, 100)));
+    double p101 = std::arg(std::complex<float>(orig.re(0, 101), orig.im(0, 101)));
+    EXPECT_NEAR(wrap(std::arg(first) - p100 + 100.0 * centre), 0.0, 1e-4);
+    EXPECT_NEAR(wrap(std::arg(first201) - p101 + 100.0 * centre), 0.0, 1e-4);
+    for (int64_t i = 0; i < 10; i++) {
+        std::complex<float> t200(s.re(i, 200), s.im(i, 200)), t201(s.re(i, 201), s.im(i, 201));
+        EXPECT_NEAR(std::abs(t200), 2.0f, 1e-5f);
+        EXPECT_NEAR(std::abs(t201), 2.005f, 1e-5f);  // halfway between sources 100 and 101
+        if (i > 0) {
+            std::complex<float> prev(s.re(i - 1, 200), s.im(i - 1, 200));
+            double step = std::arg(t200) - std::arg(prev);
+            EXPECT_NEAR(wrap(step - 2.0 * 100.25 * e), 0.0, 1e-3) << i;
+        }
+    }
+}
+
+TEST(PitchShift, PhasesKeepAdvancingThroughFramesOutsideTheRegion)
+{
+    HandStft s = drifting_partials(512, 10);
+    // Two shapes covering every frequency in frames 2..3 and 6..7 (hop 128 at
+    // 48 kHz: frame i starts at 2.667 i ms).
+    double pts[] = {5.0, -1.0, 8.5, -1.0, 8.5, 1e6, 5.0, 1e6,
+                    15.5, -1.0, 19.0, -1.0, 19.0, 1e6, 15.5, 1e6};
+    long start[2] = {0, 4}, count[2] = {4, 4};
+    t_specedit_shapes set = {pts, start, count, 2};
+    HandStft orig = s;
+    specedit_apply_pitch_shift_shapes(&s.m, &set, SPECEDIT_COPY_REPLACE, 0, 12.0, 1.0);
+    EXPECT_EQ(s.re(4, 201), orig.re(4, 201));
+    // Target 201 (source 100.5, true position 100.75): two frames of the
+    // nominal advance 201 E, then one of 2 * 100.75 E.
+    double e = kPi / 2.0;
+    std::complex<float> f3(s.re(3, 201), s.im(3, 201)), f6(s.re(6, 201), s.im(6, 201));
+    double want = 2.0 * 201.0 * e + 2.0 * 100.75 * e;
+    EXPECT_NEAR(wrap(std::arg(f6) - std::arg(f3) - want), 0.0, 1e-3);
+}
+
+// Allocator that fails the call numbered fail_at (counting from 0).
+int g_calls = 0, g_fail_at = -1;
+void *counting_calloc(size_t count, size_t size)
+{
+    return g_calls++ == g_fail_at ? nullptr : calloc(count, size);
+}
+
+TEST(ShiftKernels, AllocationFailureLeavesSpectraUntouched)
+{
+    HandStft orig = drifting_partials(kWin, kFrames);
+    t_specedit_rect rect = {0.0, 100.0, 0.0, 1e9};
+    double pts[] = {0.0, 0.0, 10.0, 0.0, 10.0, 20000.0};
+    long start = 0, count = 3;
+    t_specedit_shapes set = {pts, &start, &count, 1};
+    auto run = [&](int which, t_specmags *m) {
+        switch (which) {
+        case 0: return specedit_apply_freq_shift_selection(m, &rect, 0, 0, 300.0, 1.0);
+        case 1: return specedit_apply_freq_shift_shapes(m, &set, 0, 0, 300.0, 1.0);
+        case 2: return specedit_apply_pitch_shift_selection(m, &rect, 0, 0, 5.0, 1.0);
+        default: return specedit_apply_pitch_shift_shapes(m, &set, 0, 0, 5.0, 1.0);
+        }
+    };
+    specedit_set_calloc(counting_calloc);
+    for (int which = 0; which < 4; which++) {
+        HandStft s = orig;
+        g_calls = 0;
+        g_fail_at = -1;
+        ASSERT_EQ(run(which, &s.m), 1);
+        int total = g_calls;
+        EXPECT_GT(total, 0);
+        EXPECT_NE(s.frames, orig.frames);
+        for (int k = 0; k < total; k++) {
+            HandStft t = orig;
+            g_calls = 0;
+            g_fail_at = k;
+            EXPECT_EQ(run(which, &t.m), 0) << which << " " << k;
+            EXPECT_EQ(t.frames, orig.frames) << which << " " << k;
+        }
+    }
+    // The gain kernels allocate nothing at all.
+    HandStft s = orig;
+    g_calls = 0;
+    g_fail_at = 0;
+    specedit_apply_gain_mask_selection(&s.m, &rect, 0.0, 1.0);
+    specedit_apply_gain_mask_shapes(&s.m, &set, 0.0, 1.0);
+    EXPECT_EQ(g_calls, 0);
+    specedit_set_calloc(nullptr);
+}
+
+TEST(ShiftKernels, StateWithoutSpectraIsRefused)
+{
+    t_specmags m;
+    memset(&m, 0, sizeof(m));
+    t_specedit_rect rect = {0.0, 100.0, 0.0, 1e9};
+    EXPECT_EQ(specedit_apply_freq_shift_selection(&m, &rect, 0, 0, 100.0, 1.0), 0);
+    EXPECT_EQ(specedit_apply_pitch_shift_selection(&m, &rect, 0, 0, 1.0, 1.0), 0);
+    specedit_apply_gain_mask_selection(&m, &rect, 0.0, 0.0);
+    specedit_apply_gain_mask_shapes(&m, nullptr, 0.0, 0.0);
+}
+
+TEST(RegionMask, ShapeMasksAgreeWithPointInPolygon)
+{
+    // Random polygons, some with vertices exactly on frame times and query
+    // frequencies, vertical and horizontal edges, plus one shape with an
+    // infinite vertex; the masks must give exactly the direct test's answers.
+    std::mt19937 rng(1234);
+    std::uniform_real_distribution<double> ut(0.0, 4.0), uf(-2000.0, 26000.0);
+    std::vector<double> pts;
+    std::vector<long> start, count;
+    const long sizes[] = {3, 4, 7, 40, 300, 5};
+    for (long n : sizes) {
+        start.push_back((long)pts.size() / 2);
+        count.push_back(n);
+        for (long v = 0; v < n; v++) {
+            double t = ut(rng), f = uf(rng);
+            if (v % 3 == 1)
+                t = (double)(long)(t * 3.0) * 16.0 / 48000.0 * 1000.0;  // on a frame time
+            if (v % 4 == 2)
+                f = (double)(long)(f / 750.0) * 750.0 + 375.0;           // on a query
+            if (v % 5 == 3)
+                t = pts[pts.size() - 2];                                 // vertical edge
+            pts.push_back(t);
+            pts.push_back(f);
+        }
+    }
+    pts[pts.size() - 3] = INFINITY;
+    t_specedit_shapes set = {pts.data(), start.data(), count.data(), (long)start.size()};
+    HandStft s(kWin, kFrames);
+    t_specedit_geometry g;
+    ASSERT_EQ(specedit_geometry_get(&s.m, &g), 1);
+    t_specedit_region r;
+    ASSERT_EQ(specedit_region_shapes(&r, &g, &set, 0), 1);
+    long n = s.bins(), inside = 0;
+    std::vector<double> bins(n), hz(n);
+    std::vector<uint8_t> mask(n);
+    for (long j = 0; j < n; j++) {
+        bins[j] = j - 0.5;
+        hz[j] = bins[j] * 750.0;
+    }
+    t_specedit_queries q;
+    ASSERT_EQ(specedit_queries_init(&q, &r, bins.data(), hz.data(), n), 1);
+    for (int64_t i = 0; i < kFrames; i++) {
+        double t = s.frame_ms(i);
+        specedit_region_mask(&r, t, &q, mask.data());
+        for (long j = 0; j < n; j++) {
+            int want = 0;
+            for (size_t k = 0; k < start.size(); k++)
+                want |= specedit_point_in_polygon(pts.data(), start[k], count[k], t, hz[j]);
+            ASSERT_EQ(mask[j], want) << i << " " << j;
+            inside += want;
+        }
+    }
+    EXPECT_GT(inside, 20);
+    specedit_queries_free(&q);
+    specedit_region_free(&r);
+}
+
+}  // namespace
