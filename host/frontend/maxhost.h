@@ -214,7 +214,21 @@ MAXHOST_API ScriptedDriver &scripted_driver();
 MAXHOST_API void set_serial_workers(bool serial);
 
 // ---------------------------------------------------------------- buffers
+// The host's buffer~ class ("buffer~ NAME [FILE]" or "buffer~ NAME
+// [DURATION_MS [CHANNELS]]") is registered when the library loads; make one
+// with box_new and send it read, write, sizeinsamps, size, sr or clear.
+// Its notifications to buffer references run from the event queue (pump).
+
 // Looks up the buffer~ object bound to a name (null if none).
 MAXHOST_API t_object *find_buffer(const std::string &name);
+// Frame count, channel count and sample rate of the buffer~ bound to a name;
+// false (outputs untouched) when no buffer~ has the name.  Outputs may be null.
+MAXHOST_API bool buffer_info(const std::string &name, long *frames, long *channels, double *sr);
+// Copies that buffer~'s samples, interleaved by frame (frames * channels
+// floats), into *interleaved; false when no buffer~ has the name.
+MAXHOST_API bool buffer_samples(const std::string &name, std::vector<float> *interleaved);
+// Sample locks held on that buffer~ right now (0 when none or no buffer~):
+// lets tests check that every buffer_locksamples was paired with an unlock.
+MAXHOST_API long buffer_lock_count(const std::string &name);
 
 } // namespace maxhost
