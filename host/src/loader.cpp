@@ -58,6 +58,8 @@ std::vector<std::string> paths()
 
 } // namespace
 
+void mh_register_std_classes(); // stdobjects.cpp
+
 namespace maxhost {
 
 void add_search_path(const std::string &folder)
@@ -116,6 +118,7 @@ bool load_external(const std::string &name_or_path, std::string *err)
 
 t_class *find_box_class(const std::string &name)
 {
+    mh_register_std_classes();
     t_class *c = mh_find_class(CLASS_BOX, gensym(name.c_str()));
     if (c)
         return c;

@@ -1,0 +1,132 @@
+// Loading patches, loadbang, placeholders, exit statuses and script syntax.
+#include "runner.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+bool has_console(const RunResult &r, const std::string &level, const std::string &part)
+{
+    for (const Json &l : lines_of(r, "console"))
+        if (l["level"] == level && l["text"].get<std::string>().find(part) != std::string::npos)
+            return true;
+    return false;
+}
+
+} // namespace
+
+TEST(Loading, LoadbangFiresInFileOrderThroughCordsBeforeTheScript)
+{
+    // obj-1 and obj-5 are loadbang objects, obj-4 a UI box that understands
+    // loadbang, obj-7 a UI box that does not.
+    RunResult r = run_patch("loadbang.maxpat", "echo end\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    expect_lines(r.lines, {
+        R"({"t":"outlet","box":"obj-1","outlet":0,"sel":"bang","args":[]})",
+        R"({"t":"outlet","box":"obj-2","outlet":0,"sel":"first","args":[]})",
+        R"({"t":"console","level":"post","class":"print","text":"lb: first"})",
+        R"({"t":"outlet","box":"obj-4","outlet":0,"sel":"loaded","args":[]})",
+        R"({"t":"outlet","box":"obj-5","outlet":0,"sel":"bang","args":[]})",
+        R"({"t":"console","level":"post","class":"print","text":"print: bang"})",
+        R"({"t":"echo","text":"end"})",
+    });
+}
+
+TEST(Loading, UnknownClassesBecomePlaceholdersAndTheRestOfThePatchWorks)
+{
+    RunResult r = run_patch("unknown.maxpat", "send obj-1 bang\nsendto obj-1 2 bang\nsend obj-4 bang\nsend anon bang\necho done\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has_console(r, "error", "nosuchthing"));
+    EXPECT_TRUE(has_console(r, "error", "nosuchui"));
+    EXPECT_TRUE(has_console(r, "error", "box 6 has no maxclass"));
+    EXPECT_TRUE(has_console(r, "error", "obj-99"));
+    std::vector<Json> rest;
+    for (const Json &l : r.lines)
+        if (l["t"] != "console" || l["level"] != "error")
+            rest.push_back(l);
+    // The placeholder takes the bang silently; a box without an id is named by its varname.
+    expect_lines(rest, {
+        R"({"t":"outlet","box":"obj-4","outlet":0,"sel":"hi","args":[]})",
+        R"({"t":"console","level":"post","class":"print","text":"p: hi"})",
+        R"({"t":"outlet","box":"anon","outlet":0,"sel":"x","args":["y"]})",
+        R"({"t":"echo","text":"done"})",
+    });
+}
+
+TEST(Loading, UnreadablePatchesExitWithStatus2)
+{
+    RunResult bad = run_patch("bad.maxpat", "echo never\n");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("JSON"), std::string::npos) << bad.err;
+    EXPECT_TRUE(bad.lines.empty());
+
+    RunResult nopatcher = run_patch("nopatcher.maxpat", "echo never\n");
+    EXPECT_EQ(nopatcher.status, 2);
+    EXPECT_NE(nopatcher.err.find("patcher"), std::string::npos) << nopatcher.err;
+    EXPECT_TRUE(nopatcher.lines.empty());
+
+    RunResult missing = run_patch("no-such-file.maxpat", nullptr);
+    EXPECT_EQ(missing.status, 2);
+}
+
+TEST(Script, ScriptErrorsNameTheLineAndExitWithStatus3)
+{
+    struct Case {
+        const char *script;
+        const char *where; // expected in the message on standard error
+    } cases[] = {
+        {"echo one\nfrobnicate 1\necho two\n", ".script:2: unknown command \"frobnicate\""},
+        {"echo one\n\n# comment\nsend nobody bang\necho two\n", ".script:4: no box \"nobody\""},
+        {"echo one\nmousedown ui x 1\n", ".script:2:"},
+        {"echo one\nmousedown ui 1 1 hyper\n", ".script:2:"},
+        {"echo one\nsendto ui 9 bang\n", ".script:2:"},
+        {"echo one\nsend ui\n", ".script:2: usage"},
+        {"echo one\necho \"unterminated\n", ".script:2: unterminated"},
+    };
+    for (const Case &c : cases) {
+        RunResult r = run_patch("ui.maxpat", c.script);
+        EXPECT_EQ(r.status, 3) << c.script;
+        EXPECT_NE(r.err.find(c.where), std::string::npos) << "stderr: " << r.err;
+        // What ran before the error is in the transcript; nothing after it.
+        expect_lines(r.lines, {kUiLoaded, R"({"t":"echo","text":"one"})"});
+    }
+}
+
+TEST(Script, BadCommandLineExitsWithStatus1)
+{
+    RunResult r = run_patch("", nullptr);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("usage"), std::string::npos);
+}
+
+TEST(Script, StandardInputScriptQuotingCommentsAndTranscriptFile)
+{
+    std::string script = scratch_dir() + "/stdin.script";
+    std::string transcript = scratch_dir() + "/stdin.jsonl";
+    write_file(script, "# a comment line\n"
+                       "\n"
+                       "echo   \"two  spaces\"   # a trailing comment\n"
+                       "echo a\"b c\r\n"
+                       "echo \"say \\\"hi\\\"\" #x\n"
+                       "send ui foo \"a b\" \"5\" 1e3 -2 +3 .5\n"
+                       "send ui bar 5. 1-2\n");
+    RunResult r = run_patch("ui.maxpat", nullptr,
+                            {"--script", "-", "--transcript", "'" + transcript + "'", "<", "'" + script + "'"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.lines.empty()); // all of it went to the file
+    std::ifstream in(transcript);
+    std::vector<Json> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(Json::parse(line));
+    expect_lines(lines, {
+        kUiLoaded,
+        R"({"t":"echo","text":"two  spaces"})",
+        R"({"t":"echo","text":"a\"b c"})",
+        R"({"t":"echo","text":"say \"hi\""})",
+        R"({"t":"outlet","box":"obj-1","outlet":2,"sel":"anything","args":["foo","a b","5",1000.0,-2,3,0.5]})",
+        R"({"t":"outlet","box":"obj-1","outlet":2,"sel":"anything","args":["bar",5.0,"1-2"]})",
+    });
+}
