@@ -1,14 +1,15 @@
-# add_max_external(TARGET NAME SOURCES... [LIBS lib...])
+# add_max_external(TARGET NAME SOURCES... [LIBS lib...] [INCLUDES dir...])
 # Builds a Max plug-in the way the SDK's scripts name it on Linux:
 # NAME.mxl_x86_64, no "lib" prefix, every host symbol left undefined so that
 # it binds to the host at load time.  LIBS are static libraries of plug-in
-# code (and pffft) linked in.
+# code (and pffft) linked in, whose symbols stay hidden in the plug-in;
+# INCLUDES are extra include folders of the plug-in's own sources.
 #
 # It also writes externals/manifest/NAME.txt, the list of every source file
 # that goes into the plug-in (its own and its static libraries'), which
 # `./run sdk-check` compiles again against the real SDK headers.
 function(add_max_external target name)
-    cmake_parse_arguments(EXT "" "" "LIBS" ${ARGN})
+    cmake_parse_arguments(EXT "" "" "LIBS;INCLUDES" ${ARGN})
     add_library(${target} MODULE ${EXT_UNPARSED_ARGUMENTS})
     set_target_properties(${target} PROPERTIES
         PREFIX ""
@@ -17,9 +18,11 @@ function(add_max_external target name)
         LIBRARY_OUTPUT_DIRECTORY "${SPECTRO_EXTERNALS_DIR}"
         CXX_VISIBILITY_PRESET hidden
         C_VISIBILITY_PRESET hidden)
-    target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}/host/include")
+    target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}/host/include" ${EXT_INCLUDES})
     if(EXT_LIBS)
         target_link_libraries(${target} PRIVATE ${EXT_LIBS})
+        # Only ext_main leaves the plug-in: the static libraries' symbols stay inside.
+        target_link_options(${target} PRIVATE "LINKER:--exclude-libs,ALL")
     endif()
 
     set(lines "")

@@ -1,6 +1,7 @@
 // patchhost: runs a Max patch without a screen.
 //
 //   patchhost run PATCH.maxpat [--script FILE|-] [--transcript FILE] [--path DIR]...
+//   patchhost render IN.(wav|aif|flac) -o OUT.png [options]   (see render.cpp)
 //
 // Loads the patch into the stand-in host, fires loadbang, runs the script
 // (pumping the event queue after every command) and writes a transcript of
@@ -22,7 +23,9 @@ struct Options {
 
 void usage()
 {
-    fprintf(stderr, "usage: patchhost run PATCH.maxpat [--script FILE|-] [--transcript FILE] [--path DIR]...\n");
+    fprintf(stderr, "usage: patchhost run PATCH.maxpat [--script FILE|-] [--transcript FILE] [--path DIR]...\n"
+                    "       patchhost render IN.wav -o OUT.png [--size WxH] [--full] [--channel N]\n"
+                    "                        [--colorbar BAR.png] [@attribute value...]\n");
 }
 
 bool parse_options(int argc, char **argv, Options *o)
@@ -87,6 +90,8 @@ int run(const Options &o, patchhost::Transcript &t)
 
 int main(int argc, char **argv)
 {
+    if (argc >= 2 && std::string(argv[1]) == "render")
+        return patchhost::render_main(argc - 1, argv + 1);
     Options o;
     if (!parse_options(argc, argv, &o)) {
         usage();

@@ -86,4 +86,10 @@ uint64_t channel_hash(const float *samples, long frames, long channels, long cha
 // buffer reference (attached to `self`).  False and *err when there is none.
 bool buffer_report(t_object *self, const std::string &name, Json *line, std::string *err);
 
+// ---------------------------------------------------------------- render
+
+// `patchhost render ...` (argv[0] is "render"): a sound file's spectrogram
+// as a PNG through a real patch.  Returns the exit status.
+int render_main(int argc, char **argv);
+
 } // namespace patchhost

@@ -147,6 +147,8 @@ MAXHOST_API long pump();
 // Runs at most one event; false when the queue was empty.
 MAXHOST_API bool pump_one();
 MAXHOST_API bool queue_empty();
+// Queues a call to run on the main thread at the next pump (any thread).
+MAXHOST_API void queue_call(std::function<void()> fn);
 // Wakes a front end waiting for events (any thread may queue); the hook is
 // called from the thread that queued.
 MAXHOST_API void set_wakeup_hook(std::function<void()> hook);

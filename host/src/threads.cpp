@@ -311,4 +311,6 @@ void set_wakeup_hook(std::function<void()> hook)
 
 void set_serial_workers(bool serial) { serial_mode.store(serial ? 1 : 0); }
 
+void queue_call(std::function<void()> fn) { mh_queue_push(std::move(fn)); }
+
 } // namespace maxhost

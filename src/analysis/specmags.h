@@ -20,7 +20,14 @@
 // specmags_process) runs on the caller's thread under the owner's lock; the
 // analysis fans out to host worker threads inside specmags_process only.  The
 // edit STFT functions are called without that lock, from the thread that
-// handles an edit.
+// handles an edit; they touch only the stft_* fields, and work on the channel
+// length stft_length fixed by the last specmags_stft_update.
+//
+// Ownership: the state owns every array, table, setup and the task; all
+// pointers stay valid until the next rebuild (specmags_update, a size setter,
+// specmags_set_reassignment, specmags_stft_update) or specmags_cleanup.  A
+// rebuild keeps arrays whose size did not change (with their old contents
+// until the next analysis) instead of freeing and reallocating them.
 #pragma once
 
 #include <stdint.h>
@@ -42,7 +49,8 @@ enum e_specmags_scale {
     SPECMAGS_SCALE_ERB = 4
 };
 
-typedef struct _specmags {
+typedef struct _specmags
+{
     // ---- channel ----
     double sample_rate;  // Hz; 48000 when given a value not above 0
     int64_t num_samples; // length of the analysed channel, >= 1
@@ -51,8 +59,8 @@ typedef struct _specmags {
     // ---- per-frame grids (num_frames rows of num_bins floats) ----
     float *lin_mags; // linear magnitude per bin
     float *mags_db;  // display grid: dB per display row of the current scale
-    float *freqs;    // Hz per bin: bin centre, or reassigned frequency
-    float *phases;   // radians per bin; allocated only once reassignment needs it
+    float *freqs;    // Hz per bin: bin centre, or reassigned frequency; NULL while reassignment is off
+    float *phases;   // radians per bin; NULL while reassignment is off
 
     // ---- row edges, num_bins + 1 ascending frequencies each (Hz) ----
     float *lin_edges;
@@ -82,24 +90,44 @@ typedef struct _specmags {
     int64_t num_bins;       // fft_size / 2 + 1; also the display row count
     int64_t num_frames;     // analysis frames (grid columns), >= 1
     unsigned reassignment;  // frequency reassignment 0 / 1
-    int alloc_failed;       // 1 when the last rebuild could not allocate (grid is one silent frame)
+    int alloc_failed;       // 1 when the last rebuild could not allocate: then num_frames and
+                            // num_bins are 1, the grid is one silent cell and every edge
+                            // table is {0, sample_rate / 2}
 
     // ---- edit STFT (square-root Hann, hop N/4, no zero padding) ----
-    int stft_win_size;          // N, power of two 32..8192
-    int stft_hop;               // N / 4
-    int stft_num_bins;          // N / 2 + 1
-    int64_t stft_num_frames;    // 1 if num_samples < N, else (num_samples - N) / hop + 1
-    float *stft_frames;         // stft_num_frames rows of stft_num_bins (re, im) pairs
-    float *stft_out;            // num_samples floats: overlap-add output of the inverse
-    float *stft_frame_buf;      // N floats: time-domain block
+    int stft_win_size;       // N, power of two 32..8192
+    int stft_hop;            // N / 4
+    int stft_num_bins;       // N / 2 + 1
+    int64_t stft_num_frames; // 1 if num_samples < N, else (num_samples - N) / hop + 1
+    float *stft_frames;      // stft_num_frames rows of stft_num_bins (re, im) pairs
+    float *stft_out;         // num_samples floats: overlap-add output of the inverse
+    float *stft_frame_buf;   // N floats: time-domain block
     struct PFFFT_Setup *stft_setup;
-    float *stft_work;           // N floats, PFFFT-aligned
-    float *stft_window;         // N floats: sqrt of the symmetric Hann window
+    float *stft_work;   // N floats, PFFFT-aligned
+    float *stft_window; // N floats: sqrt of the symmetric Hann window
 
     // ---- display FFT ----
-    struct PFFFT_Setup *fft_setup; // real-input setup of length fft_size
-    float *fft_window;             // fft_win_size floats, window fft_win_type
+    struct PFFFT_Setup *fft_setup;  // real-input setup of length fft_size
+    float *fft_window;              // fft_win_size floats, window fft_win_type
     struct _sysparallel_task *task; // worker task, created by the first specmags_process
+
+    // ---- storage bookkeeping (the state owns every block) ----
+    int64_t grid_cells;           // floats allocated in lin_mags and mags_db (0: failure cell)
+    int64_t reassign_cells;       // floats allocated in freqs and phases (0: none)
+    void *tables;                 // one block: edge tables, row lists, binning plans
+    int64_t tables_bins;          // num_bins the tables block is laid out for
+    struct _specmags_plan *plans; // in tables: binning plans of Mel, Log, Bark, ERB
+    int32_t *row_lookup;          // in tables: per scale 0..4, num_bins + 2 rows: the row of
+                                  // frequency b * bin spacing, to start row searches near
+    int64_t setup_size;           // FFT length of fft_setup
+    int64_t window_len;           // floats allocated in fft_window
+    uint64_t frames_analysed;     // frames transformed by specmags_process so far
+    int64_t stft_length;          // channel length the edit STFT storage is built for (0: off)
+    int64_t stft_frames_cap;      // floats allocated in stft_frames
+    int64_t stft_setup_size;      // FFT length of stft_setup
+    float fail_cells[2];          // failure state: the one magnitude (0) and its dB value
+    float fail_edges[2];          // failure state: 0 and the Nyquist frequency, for every scale
+    int64_t fail_rows[2];         // failure state: first bin 0 and count 1, for every row list
 } t_specmags;
 
 #ifdef __cplusplus
@@ -110,8 +138,8 @@ extern "C" {
 // everything (specmags_update), sets the Mel scale and builds the edit STFT.
 // Returns 1 on success, 0 when an allocation failed (the state is then a
 // consistent one-frame silent grid; see alloc_failed).
-int specmags_init(t_specmags *m, int64_t num_samples, int64_t win_size, int64_t zero_pad,
-                  int64_t overlap, int64_t stft_win_size, double sample_rate);
+int specmags_init(t_specmags *m, int64_t num_samples, int64_t win_size, int64_t zero_pad, int64_t overlap,
+                  int64_t stft_win_size, double sample_rate);
 
 // Rebuilds everything that depends on the channel length, the sample rate or
 // the sizes, and sets dirty.  Returns 1 on success, 0 on allocation failure
@@ -128,7 +156,8 @@ int specmags_set_fft_mag_scale(t_specmags *m, long scale);
 int specmags_set_reassignment(t_specmags *m, long flag);
 
 // Runs the whole display analysis of samples (num_samples floats) on the host's
-// worker threads and returns when every frame is done.
+// worker threads and returns when every frame is done.  While dirty is clear
+// it only rebuilds mags_db from lin_mags (no FFT).  Caller's thread, lock held.
 void specmags_process(t_specmags *m, const float *samples);
 
 // Worker entry, called by the host on a worker thread.
@@ -140,17 +169,29 @@ const float *specmags_current_edges(const t_specmags *m);
 // Edit STFT.  set_stft_win_size only stores (returns 1 when changed); the
 // caller then runs specmags_stft_update and specmags_stft_forward.
 int specmags_set_stft_win_size(t_specmags *m, long size);
-// Frees and reallocates the edit STFT storage for the current num_samples.
-// Returns 1 on success, 0 on allocation failure (the edit STFT is then off).
+// Sizes the edit STFT storage for the current num_samples and N (keeping
+// arrays of unchanged size) and sets stft_length = num_samples.  Returns 1 on
+// success, 0 on allocation failure (the edit STFT is then off: no storage,
+// stft_num_frames 0, stft_length 0).
 int specmags_stft_update(t_specmags *m);
-// Analyses num_samples floats of samples into stft_frames.  Returns 1 when
-// it ran, 0 when it did not (channel shorter than N, no storage, no memory).
+// Analyses stft_length floats of samples into stft_frames.  Returns 1 when
+// it ran, 0 when it did not (channel shorter than N, or no storage).
 int specmags_stft_forward(t_specmags *m, const float *samples);
-// Overlap-adds stft_frames into stft_out.  Returns 1 when it ran, 0 if not.
+// Overlap-adds stft_frames into all stft_length floats of stft_out.  Returns
+// 1 when it ran, 0 when it did not (as forward, or no scratch memory).
 int specmags_stft_inverse(t_specmags *m);
 
-// Frees every array, table, setup and the worker task.  Safe on a cleared record.
+// Frees every array, table, setup and the worker task and clears the record.
+// Safe on a cleared record and when called twice.
 void specmags_cleanup(t_specmags *m);
+
+// Worker count for num_frames frames on `processors` processors: between 1
+// and min(processors, num_frames, SYSPARALLEL_MAX_WORKERS).  Pure.
+int64_t specmags_worker_count(int64_t processors, int64_t num_frames);
+
+// Frames [*first, *end) of worker `index` of `workers`: contiguous slices in
+// order, the first num_frames % workers of them one frame longer.  Pure.
+void specmags_worker_slice(int64_t num_frames, int64_t workers, int64_t index, int64_t *first, int64_t *end);
 
 #ifdef __cplusplus
 }

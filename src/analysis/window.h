@@ -33,7 +33,8 @@ void precompute_window(float *table, unsigned type, long n, int sqrt_flag);
 // block[offset + k * stride] *= table[k] for k in 0..count-1; count < 1 does nothing.
 void apply_precomputed_window(float *block, const float *table, long count, long stride, long offset);
 
-// The window's amplitude gain Q, by which magnitudes are divided.
+// The window's amplitude gain Q, by which magnitudes are divided (types
+// outside 0..12 are Rect and take 1.0).
 float window_magnitude_norm(unsigned type);
 
 #ifdef __cplusplus

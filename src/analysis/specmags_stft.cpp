@@ -1,0 +1,182 @@
+// Edit STFT: square-root Hann windows of N samples, hop N / 4, no zero
+// padding.  Forward and inverse with the same window multiply to the
+// symmetric Hann window, whose four copies at hop N / 4 sum to about 2; the
+// unscaled backward FFT adds a factor N, so the inverse scales by 0.5 / N and
+// the interior of the channel comes back with unit gain.
+//
+// The storage is sized for the channel length at the last
+// specmags_stft_update (stft_length); forward and inverse use that length, so
+// a rebuild of the display analysis in between cannot make them overrun.
+// Arrays of an unchanged size are kept across updates.
+#include "pffft.h"
+#include "specmags_alloc.h"
+#include "specmags_internal.h"
+#include "window.h"
+
+#include <string.h>
+
+namespace {
+
+int64_t clamp_stft_size(int64_t request)
+{
+    int64_t n = 1;
+    const int64_t cap = request < SPECMAGS_MAX_STFT ? request : SPECMAGS_MAX_STFT;
+    while (n < cap)
+        n *= 2;
+    return n <= 32 ? 32 : n;
+}
+
+// (Re)allocates *p for `count` floats unless *cap already equals it.
+int ensure_floats(float **p, int64_t *cap, int64_t count)
+{
+    if (*p && *cap == count)
+        return 1;
+    specmags_free(*p);
+    *cap = 0;
+    *p = specmags_alloc_floats(count);
+    if (!*p)
+        return 0;
+    *cap = count;
+    return 1;
+}
+
+// The per-size parts: setup, window, block and work area for N samples.
+int ensure_stft_size(t_specmags *m, int64_t n)
+{
+    if (m->stft_setup && m->stft_setup_size == n && m->stft_frame_buf && m->stft_work && m->stft_window)
+        return 1;
+    if (m->stft_setup)
+        pffft_destroy_setup(m->stft_setup);
+    m->stft_setup = nullptr;
+    m->stft_setup_size = 0;
+    specmags_free(m->stft_frame_buf);
+    specmags_free(m->stft_work);
+    specmags_free(m->stft_window);
+    m->stft_frame_buf = specmags_alloc_floats(n);
+    m->stft_work = specmags_alloc_floats(n);
+    m->stft_window = specmags_alloc_floats(n);
+    if (!m->stft_frame_buf || !m->stft_work || !m->stft_window)
+        return 0;
+    if (!specmags_alloc_allowed((size_t)n * 2 * sizeof(float)))
+        return 0;
+    m->stft_setup = pffft_new_setup((int)n, PFFFT_REAL);
+    if (!m->stft_setup)
+        return 0;
+    m->stft_setup_size = n;
+    precompute_window(m->stft_window, WINDOW_HANN, (long)n, 1);
+    return 1;
+}
+
+// Row i of the frames: (DC, 0), the (re, im) pairs, (Nyquist, 0), from the
+// ordered PFFFT output.
+void store_row(float *row, const float *spec, int64_t n)
+{
+    row[0] = spec[0];
+    row[1] = 0.0f;
+    memcpy(row + 2, spec + 2, (size_t)(n - 2) * sizeof(float));
+    row[n] = spec[1];
+    row[n + 1] = 0.0f;
+}
+
+int stft_ready(const t_specmags *m)
+{
+    const int64_t n = m->stft_win_size;
+    return m->stft_setup && m->stft_setup_size == n && m->stft_frames && m->stft_out && m->stft_frame_buf &&
+           m->stft_work && m->stft_window && m->stft_length >= n;
+}
+
+} // namespace
+
+int specmags_set_stft_win_size(t_specmags *m, long size)
+{
+    const int64_t n = clamp_stft_size(size);
+    if (n == m->stft_win_size)
+        return 0;
+    m->stft_win_size = (int)n;
+    return 1;
+}
+
+int specmags_stft_update(t_specmags *m)
+{
+    const int64_t n = clamp_stft_size(m->stft_win_size);
+    const int64_t len = m->num_samples > 1 ? m->num_samples : 1;
+    m->stft_win_size = (int)n;
+    m->stft_hop = (int)(n / 4);
+    m->stft_num_bins = (int)(n / 2 + 1);
+    const int64_t frames = len < n ? 1 : (len - n) / m->stft_hop + 1;
+    int64_t out_cap = m->stft_out ? m->stft_length : 0;
+    const int ok = ensure_floats(&m->stft_frames, &m->stft_frames_cap, frames * m->stft_num_bins * 2) &&
+                   ensure_floats(&m->stft_out, &out_cap, len) && ensure_stft_size(m, n);
+    if (!ok) {
+        specmags_stft_free(m);
+        return 0;
+    }
+    m->stft_num_frames = frames;
+    m->stft_length = len;
+    return 1;
+}
+
+int specmags_stft_forward(t_specmags *m, const float *samples)
+{
+    if (!samples || !stft_ready(m))
+        return 0;
+    const int64_t n = m->stft_win_size;
+    const int64_t hop = m->stft_hop;
+    const int64_t row_floats = 2 * (int64_t)m->stft_num_bins;
+    float *buf = m->stft_frame_buf;
+    for (int64_t i = 0; i < m->stft_num_frames; i++) {
+        if (i + 1 < m->stft_num_frames)
+            specmags_prefetch(m->stft_frames + (i + 1) * row_floats, row_floats * 4);
+        specmags_window_copy(buf, samples + i * hop, m->stft_window, n);
+        pffft_transform_ordered(m->stft_setup, buf, buf, m->stft_work, PFFFT_FORWARD);
+        store_row(m->stft_frames + i * row_floats, buf, n);
+    }
+    return 1;
+}
+
+int specmags_stft_inverse(t_specmags *m)
+{
+    if (!stft_ready(m))
+        return 0;
+    const int64_t n = m->stft_win_size;
+    const int64_t hop = m->stft_hop;
+    const int64_t row_floats = 2 * (int64_t)m->stft_num_bins;
+    float *in = specmags_alloc_floats(n);
+    if (!in)
+        return 0;
+    const float scale = 0.5f / (float)n;
+    float *out = m->stft_out;
+    for (int64_t i = 0; i < m->stft_num_frames; i++) {
+        if (i + 1 < m->stft_num_frames)
+            specmags_prefetch(m->stft_frames + (i + 1) * row_floats, row_floats * 4);
+        const float *row = m->stft_frames + i * row_floats;
+        in[0] = row[0];
+        in[1] = row[n];
+        memcpy(in + 2, row + 2, (size_t)(n - 2) * sizeof(float));
+        pffft_transform_ordered(m->stft_setup, in, m->stft_frame_buf, m->stft_work, PFFFT_BACKWARD);
+        // The first three quarters overlap earlier frames; the last is new.
+        specmags_synth_frame(out + i * hop, m->stft_frame_buf, m->stft_window, scale, i == 0 ? 0 : n - hop,
+                             n);
+    }
+    const int64_t covered = (m->stft_num_frames - 1) * hop + n;
+    memset(out + covered, 0, (size_t)(m->stft_length - covered) * sizeof(float));
+    specmags_free(in);
+    return 1;
+}
+
+void specmags_stft_free(t_specmags *m)
+{
+    specmags_free(m->stft_frames);
+    specmags_free(m->stft_out);
+    specmags_free(m->stft_frame_buf);
+    specmags_free(m->stft_work);
+    specmags_free(m->stft_window);
+    if (m->stft_setup)
+        pffft_destroy_setup(m->stft_setup);
+    m->stft_frames = m->stft_out = m->stft_frame_buf = m->stft_work = m->stft_window = nullptr;
+    m->stft_setup = nullptr;
+    m->stft_setup_size = 0;
+    m->stft_frames_cap = 0;
+    m->stft_num_frames = 0;
+    m->stft_length = 0;
+}

@@ -1,0 +1,182 @@
+// The edit pipeline: from the buffer~ through the edit STFT and one kernel
+// back into the buffer~.
+//
+// Single channel: the working copy `samples` is analysed, edited and
+// resynthesised, and only the copy-back holds the buffer's sample lock.  All
+// channels: the buffer is locked for the whole loop; each channel is copied
+// into a work signal, analysed, edited and resynthesised into a result
+// block, and the results are written back only once every channel has
+// succeeded, so a failure part-way leaves the buffer as it was.
+#include "specgram_edit.h"
+#include "kernels.h"
+
+#include <string.h>
+
+namespace {
+
+enum e_target { TARGET_SELECTION, TARGET_SHAPES };
+
+// One kernel call with its arguments.  Returns 1 when it ran.
+struct edit_op {
+    enum e_kind { GAIN, FREQ, PITCH } kind;
+    e_target target;
+    int mode;
+    double a, b; // gains (in, out), or (shift, gain)
+};
+
+t_specedit_rect selection_rect(const t_specgram *x)
+{
+    t_specedit_rect r = {x->selection_start, x->selection_end, x->selection_low, x->selection_high};
+    return r;
+}
+
+t_specedit_shapes shape_set(const t_specgram *x)
+{
+    t_specedit_shapes s = {&x->shape_points[0][0], x->shape_start, x->shape_point_count, x->shape_count};
+    return s;
+}
+
+int run_kernel(t_specgram *x, const edit_op &op)
+{
+    t_specmags *m = &x->mags;
+    t_specedit_rect rect = selection_rect(x); // afresh for every call
+    t_specedit_shapes shapes = shape_set(x);
+    int inv = x->edit_inverted ? 1 : 0;
+    switch (op.kind) {
+    case edit_op::GAIN:
+        if (op.target == TARGET_SELECTION)
+            specedit_apply_gain_mask_selection(m, &rect, op.a, op.b);
+        else
+            specedit_apply_gain_mask_shapes(m, &shapes, op.a, op.b);
+        return 1;
+    case edit_op::FREQ:
+        return op.target == TARGET_SELECTION ? specedit_apply_freq_shift_selection(m, &rect, op.mode, inv, op.a, op.b)
+                                             : specedit_apply_freq_shift_shapes(m, &shapes, op.mode, inv, op.a, op.b);
+    case edit_op::PITCH:
+        return op.target == TARGET_SELECTION
+                   ? specedit_apply_pitch_shift_selection(m, &rect, op.mode, inv, op.a, op.b)
+                   : specedit_apply_pitch_shift_shapes(m, &shapes, op.mode, inv, op.a, op.b);
+    }
+    return 0;
+}
+
+// Forward, kernel, inverse of `signal` (num_samples floats).  1 when stft_out holds the result.
+int transform(t_specgram *x, const float *signal, const edit_op &op)
+{
+    return specmags_stft_forward(&x->mags, signal) && run_kernel(x, op) && specmags_stft_inverse(&x->mags);
+}
+
+void finish(t_specgram *x, t_buffer_obj *b)
+{
+    x->self_edit_pending = 1;
+    buffer_setdirty(b);
+    buffer_unlocksamples(b);
+}
+
+void edit_one_channel(t_specgram *x, t_buffer_obj *b, const edit_op &op, long n, long chan)
+{
+    if (!transform(x, x->samples, op))
+        return;
+    float *p = buffer_locksamples(b);
+    if (!p)
+        return;
+    long frames = (long)buffer_getframecount(b), channels = (long)buffer_getchannelcount(b);
+    long count = n < frames ? n : frames;
+    if (channels >= chan) // a channel the buffer no longer has is not written
+        for (long i = 0; i < count; i++)
+            p[i * channels + chan - 1] = x->mags.stft_out[i];
+    finish(x, b);
+}
+
+void edit_all_channels(t_specgram *x, t_buffer_obj *b, const edit_op &op, long n)
+{
+    float *work = (float *)sysmem_newptr((t_ptr_size)n * sizeof(float));
+    if (!work)
+        return;
+    float *p = buffer_locksamples(b);
+    if (!p) {
+        sysmem_freeptr(work);
+        return;
+    }
+    long frames = (long)buffer_getframecount(b), channels = (long)buffer_getchannelcount(b);
+    long count = n < frames ? n : frames;
+    float *result = channels > 0 && count > 0
+                        ? (float *)sysmem_newptr((t_ptr_size)count * (t_ptr_size)channels * sizeof(float))
+                        : NULL;
+    bool ok = result != NULL;
+    for (long c = 0; ok && c < channels; c++) {
+        for (long i = 0; i < count; i++)
+            work[i] = p[i * channels + c];
+        memset(work + count, 0, sizeof(float) * (size_t)(n - count));
+        ok = transform(x, work, op) != 0;
+        if (ok)
+            memcpy(result + (size_t)c * count, x->mags.stft_out, sizeof(float) * (size_t)count);
+    }
+    if (ok) {
+        for (long c = 0; c < channels; c++)
+            for (long i = 0; i < count; i++)
+                p[i * channels + c] = result[(size_t)c * count + i];
+        finish(x, b);
+    } else {
+        buffer_unlocksamples(b);
+    }
+    if (result)
+        sysmem_freeptr(result);
+    sysmem_freeptr(work);
+}
+
+void to_buffer(t_specgram *x, const edit_op &op)
+{
+    if (op.target == TARGET_SELECTION ? !specgram_has_selection(x) : x->shape_count <= 0)
+        return;
+    if (!x->buffer_ref || x->buffer_name == specgram_sym.empty || !buffer_ref_exists(x->buffer_ref))
+        return;
+    t_buffer_obj *b = buffer_ref_getobject(x->buffer_ref);
+    if (!b)
+        return;
+    long n = (long)x->mags.num_samples;
+    if (n < x->mags.stft_win_size)
+        return; // the edit STFT cannot run: nothing is written
+    if (x->buffer_chan >= 1)
+        edit_one_channel(x, b, op, n, x->buffer_chan);
+    else
+        edit_all_channels(x, b, op, n);
+}
+
+} // namespace
+
+int specgram_has_selection(const t_specgram *x)
+{
+    // Exact comparisons; a NaN on either side counts as different.
+    return !(x->selection_start == x->selection_end) && !(x->selection_low == x->selection_high);
+}
+
+void specgram_gain_mask_selection_to_buffer(t_specgram *x, double gain_in, double gain_out)
+{
+    to_buffer(x, {edit_op::GAIN, TARGET_SELECTION, 0, gain_in, gain_out});
+}
+
+void specgram_gain_mask_shapes_to_buffer(t_specgram *x, double gain_in, double gain_out)
+{
+    to_buffer(x, {edit_op::GAIN, TARGET_SHAPES, 0, gain_in, gain_out});
+}
+
+void specgram_freq_shift_selection_to_buffer(t_specgram *x, int mode, double shift_hz, double gain)
+{
+    to_buffer(x, {edit_op::FREQ, TARGET_SELECTION, mode, shift_hz, gain});
+}
+
+void specgram_freq_shift_shapes_to_buffer(t_specgram *x, int mode, double shift_hz, double gain)
+{
+    to_buffer(x, {edit_op::FREQ, TARGET_SHAPES, mode, shift_hz, gain});
+}
+
+void specgram_pitch_shift_selection_to_buffer(t_specgram *x, int mode, double semitones, double gain)
+{
+    to_buffer(x, {edit_op::PITCH, TARGET_SELECTION, mode, semitones, gain});
+}
+
+void specgram_pitch_shift_shapes_to_buffer(t_specgram *x, int mode, double semitones, double gain)
+{
+    to_buffer(x, {edit_op::PITCH, TARGET_SHAPES, mode, semitones, gain});
+}

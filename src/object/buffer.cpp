@@ -1,0 +1,272 @@
+// Binding to the named buffer~: the mono working copy of one channel (or of
+// the mean of all channels), the placeholder used when no buffer is bound,
+// the buffer_name and buffer_chan setters, and the notification handler.
+//
+// The copy never reads beyond the buffer's current frames and channels (the
+// interleaving stride is always the buffer's present channel count, even
+// when the recorded layout is older), and `samples` always holds at least
+// frame_count floats.
+#include "specgram.h"
+
+#include <string.h>
+
+namespace {
+
+// Makes room for n floats in `samples`; false (state untouched) on failure.
+bool reserve_samples(t_specgram *x, long n)
+{
+    if (n < 1)
+        n = 1;
+    if (x->samples && x->samples_capacity >= n)
+        return true;
+    float *p = (float *)sysmem_newptr((t_ptr_size)n * sizeof(float));
+    if (!p)
+        return false;
+    if (x->samples)
+        sysmem_freeptr(x->samples);
+    x->samples = p;
+    x->samples_capacity = n;
+    return true;
+}
+
+void install_placeholder(t_specgram *x)
+{
+    if (!reserve_samples(x, 1))
+        return; // keeps the previous working copy, which holds at least frame_count floats
+    x->frame_count = 1;
+    x->channel_count = 1;
+    x->sample_rate = 48000;
+    x->samples[0] = 0;
+    x->buffer_length_ms = 1.0 / 48000.0 * 1000.0;
+    x->display_start = 0;
+    x->display_length = x->buffer_length_ms;
+    x->display_low = 0;
+    x->display_high = 24000;
+    x->selection_start = x->selection_end = x->selection_low = x->selection_high = 0;
+}
+
+void copy_channel(t_specgram *x, const float *locked, long frames_now, long channels_now)
+{
+    long frames = x->frame_count < frames_now ? x->frame_count : frames_now;
+    long chan = x->buffer_chan;
+    if (chan >= 1) {
+        if (chan <= channels_now)
+            for (long i = 0; i < frames; i++)
+                x->samples[i] = locked[i * channels_now + chan - 1];
+        else
+            frames = 0;
+    } else {
+        for (long i = 0; i < frames; i++) {
+            float sum = 0;
+            for (long c = 0; c < channels_now; c++)
+                sum += locked[i * channels_now + c];
+            x->samples[i] = sum / (float)channels_now;
+        }
+    }
+    memset(x->samples + frames, 0, sizeof(float) * (size_t)(x->frame_count - frames));
+}
+
+void report_analysis_failure(t_specgram *x)
+{
+    if (x->mags.alloc_failed)
+        object_error((t_object *)x, "not enough memory to analyse %ld frames; showing silence", x->frame_count);
+}
+
+// Re-sizes the analysis to the working copy and runs it.  Caller holds `lock`.
+void reanalyse(t_specgram *x)
+{
+    specmags_update(&x->mags, x->frame_count, x->sample_rate);
+    report_analysis_failure(x);
+    specmags_process(&x->mags, x->samples);
+    x->analysis_runs++;
+}
+
+} // namespace
+
+void specgram_update_buffer(t_specgram *x, long reset_view)
+{
+    if (!x->buffer_name)
+        x->buffer_name = specgram_sym.empty;
+    if (x->buffer_ref)
+        buffer_ref_set(x->buffer_ref, x->buffer_name);
+    else
+        x->buffer_ref = buffer_ref_new((t_object *)x, x->buffer_name);
+    if (x->buffer_name == specgram_sym.empty || !x->buffer_ref || !buffer_ref_exists(x->buffer_ref)) {
+        install_placeholder(x);
+        return;
+    }
+    t_buffer_obj *b = buffer_ref_getobject(x->buffer_ref);
+    if (!b)
+        return;
+    if (reset_view) {
+        long frames = (long)buffer_getframecount(b);
+        long channels = (long)buffer_getchannelcount(b);
+        double sr = buffer_getsamplerate(b);
+        if (frames < 1)
+            frames = 1; // an empty buffer shows one silent frame
+        if (channels < 1)
+            channels = 1;
+        if (!(sr > 0))
+            sr = 48000;
+        if (!reserve_samples(x, frames)) {
+            object_error((t_object *)x, "not enough memory for a working copy of %ld frames", frames);
+            return;
+        }
+        x->frame_count = frames;
+        x->channel_count = channels;
+        x->sample_rate = sr;
+        x->buffer_length_ms = frames / sr * 1000.0;
+        x->display_start = 0;
+        x->display_length = x->buffer_length_ms;
+        x->display_low = 0;
+        x->display_high = sr * 0.5;
+    }
+    float *locked = buffer_locksamples(b);
+    if (locked) {
+        long frames_now = (long)buffer_getframecount(b);
+        long channels_now = (long)buffer_getchannelcount(b);
+        if (channels_now >= 1)
+            copy_channel(x, locked, frames_now, channels_now);
+        buffer_unlocksamples(b);
+    }
+    x->buffer_chan = x->buffer_chan > 0 ? (x->buffer_chan < x->channel_count ? x->buffer_chan : x->channel_count) : 0;
+    object_attr_touch((t_object *)x, specgram_sym.buffer_chan);
+}
+
+void specgram_refresh_edit_stft(t_specgram *x)
+{
+    specmags_stft_update(&x->mags);
+    specmags_stft_forward(&x->mags, x->samples);
+}
+
+void specgram_rebind(t_specgram *x)
+{
+    critical_enter(x->lock);
+    specgram_update_buffer(x, 1);
+    reanalyse(x);
+    specgram_update_surface(x, SPECGRAM_SURFACE_RESIZE);
+    specgram_set_display_and_selection(x, 1, 0, -1, 0, -1, 0, 0, 0, 0);
+    critical_exit(x->lock);
+    specgram_refresh_edit_stft(x);
+}
+
+t_max_err specgram_buffer_name_set(t_specgram *x, void *attr, long argc, t_atom *argv)
+{
+    (void)attr;
+    if (argc < 1 || !argv || atom_gettype(argv) != A_SYM)
+        return 0;
+    t_symbol *old = x->buffer_name;
+    x->buffer_name = atom_getsym(argv);
+    if (x->buffer_name == old)
+        return 0;
+    specgram_undo_clear(x); // snapshots of another buffer never go into this one
+    specgram_rebind(x);
+    return 0;
+}
+
+t_max_err specgram_buffer_chan_set(t_specgram *x, void *attr, long argc, t_atom *argv)
+{
+    (void)attr;
+    if (argc < 1 || !argv)
+        return 0;
+    long v = (long)atom_getlong(argv);
+    if (v < 1)
+        v = 0;
+    if (x->buffer_ref && v > x->channel_count)
+        v = x->channel_count;
+    if (v == x->buffer_chan)
+        return 0;
+    x->buffer_chan = v;
+    critical_enter(x->lock);
+    specgram_update_buffer(x, 0);
+    reanalyse(x);
+    specgram_update_surface(x, SPECGRAM_SURFACE_RERENDER);
+    critical_exit(x->lock);
+    specgram_refresh_edit_stft(x);
+    return 0;
+}
+
+namespace {
+
+void own_attribute_changed(t_specgram *x, t_symbol *name)
+{
+    const t_specgram_symbols &s = specgram_sym;
+    if (name == s.custom_color1 || name == s.custom_color2 || name == s.custom_color3 || name == s.custom_color4 ||
+        name == s.custom_color5) {
+        if (x->color_scheme == 9 || x->color_scheme == 19) { // the two schemes that read the stops
+            x->surface_dirty = 1;
+            specgram_invalidate(x, s.magnitudes_layer, NULL);
+        }
+    } else if (name == s.selection_linecolor || name == s.selection_linewidth) {
+        specgram_invalidate(x, s.selection_layer, NULL);
+    } else if (name == s.textcolor || name == s.textsize || name == s.freq_text || name == s.time_text ||
+               name == s.time_format) {
+        specgram_invalidate(x, s.text_layer, NULL);
+    } else if (name == s.draw_linecolor || name == s.draw_linewidth) {
+        specgram_invalidate(x, s.draw_layer, NULL);
+    }
+}
+
+bool layout_changed(t_specgram *x)
+{
+    if (!x->buffer_ref || !buffer_ref_exists(x->buffer_ref))
+        return true;
+    t_buffer_obj *b = buffer_ref_getobject(x->buffer_ref);
+    if (!b)
+        return true;
+    long frames = (long)buffer_getframecount(b);
+    if (frames < 1)
+        frames = 1;
+    double sr = buffer_getsamplerate(b);
+    if (!(sr > 0))
+        sr = 48000;
+    long channels = (long)buffer_getchannelcount(b);
+    if (channels < 1)
+        channels = 1;
+    return frames != x->frame_count || sr != x->sample_rate || channels != x->channel_count;
+}
+
+void buffer_modified(t_specgram *x)
+{
+    critical_enter(x->lock);
+    bool changed = layout_changed(x);
+    bool own = x->self_edit_pending != 0;
+    specgram_update_buffer(x, changed && !own);
+    reanalyse(x);
+    specgram_update_surface(x, SPECGRAM_SURFACE_RESIZE);
+    if (own || !changed) {
+        x->surface_dirty = 1;
+        specgram_invalidate(x, specgram_sym.magnitudes_layer, NULL);
+        x->self_edit_pending = 0;
+    } else {
+        specgram_set_display_and_selection(x, 1, 0, -1, 0, -1, x->selection_start, x->selection_end,
+                                           x->selection_low, x->selection_high);
+    }
+    critical_exit(x->lock);
+    if (!(own && !changed))
+        specgram_refresh_edit_stft(x);
+}
+
+} // namespace
+
+t_max_err specgram_notify(t_specgram *x, t_symbol *s, t_symbol *msg, void *sender, void *data)
+{
+    t_symbol *cls = object_classname(sender);
+    if (sender == x && cls == specgram_sym.spectrogram) {
+        if (msg == specgram_sym.attr_modified && data) {
+            t_symbol *name = (t_symbol *)object_method((t_object *)data, specgram_sym.getname);
+            own_attribute_changed(x, name);
+            jbox_notify((t_jbox *)x, s, msg, sender, data); // the host's repaint for "paint" attributes
+        }
+    } else if (msg == specgram_sym.buffer_modified) {
+        buffer_modified(x);
+    } else if (msg == specgram_sym.globalsymbol_binding || msg == specgram_sym.globalsymbol_unbinding) {
+        // The named buffer~ appeared or went away: once the reference has
+        // followed it, show it (or the placeholder) as after a change of layout.
+        t_max_err err = x->buffer_ref ? buffer_ref_notify(x->buffer_ref, s, msg, sender, data) : 0;
+        if (x->buffer_name != specgram_sym.empty)
+            buffer_modified(x);
+        return err;
+    }
+    return x->buffer_ref ? buffer_ref_notify(x->buffer_ref, s, msg, sender, data) : 0;
+}
