@@ -107,7 +107,6 @@ void write(t_object *target, const std::string &path, long w, long h, long dpi)
     atom_setlong(av + 2, h);
     atom_setlong(av + 3, dpi);
     maxhost::send(target, 0, gensym("write"), 4, av);
-    maxhost::pump();
 }
 
 t_atom symbol_atom(const std::string &s)
@@ -160,7 +159,8 @@ int render_main(int argc, char **argv)
         maxhost::connect(patcher, bar, 0, sg, 0);
         maxhost::send(bar, 0, gensym("bang"), 0, nullptr);
     }
-    maxhost::pump();
+    // The files are written before the event queue runs: nobody looks at
+    // the boxes on a screen, so their scheduled repaints would be wasted.
     int before = failures;
     if (o.full)
         write(sg, o.out, 0, 0, 72);

@@ -51,6 +51,10 @@ bool mh_png_encode(FILE *fp, int width, int height, long dpi, const mh_png_row_f
         return false;
     }
     png_init_io(png, fp);
+    // Fast deflate with the "up" filter: pictures of spectra compress nearly
+    // as well as with the defaults, in a fraction of the time.
+    png_set_compression_level(png, 2);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (dpi > 0) {

@@ -135,8 +135,10 @@ void specgram_update_buffer(t_specgram *x, long reset_view)
 
 void specgram_refresh_edit_stft(t_specgram *x)
 {
+    // Every edit starts with a fresh forward transform of what it edits, so
+    // only the sizes and storage follow the channel here; transforming now
+    // would only touch (and so commit) the whole spectra for nothing.
     specmags_stft_update(&x->mags);
-    specmags_stft_forward(&x->mags, x->samples);
 }
 
 void specgram_rebind(t_specgram *x)

@@ -195,7 +195,7 @@ t_max_err specgram_buffer_chan_set(t_specgram *x, void *attr, long argc, t_atom 
 t_max_err specgram_notify(t_specgram *x, t_symbol *s, t_symbol *msg, void *sender, void *data);
 // Re-binds to buffer_name as a new name does: reload, re-analyse, whole view, selection cleared.
 void specgram_rebind(t_specgram *x);
-// Runs the edit STFT refresh on `samples` (outside `lock`).
+// Resizes the edit STFT to the working copy (outside `lock`); edits run its forward transform.
 void specgram_refresh_edit_stft(t_specgram *x);
 
 // ---- creation and destruction (lifecycle.cpp) ----
