@@ -1,11 +1,13 @@
 // Writes the demo sound: eight seconds of stereo at 48 kHz made of steady
 // tones, an exponential chirp (rising on the left, falling on the right), a
 // harmonic tone with vibrato and three noise bursts, as a 32-bit float WAV.
+// Longer sounds (for benchmarks) repeat the eight seconds.
 //
-//     make-demo-sound OUT.wav
+//     make-demo-sound OUT.wav [SECONDS [CHANNELS]]
 #include <sndfile.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <random>
 #include <vector>
@@ -13,7 +15,7 @@
 namespace {
 
 const double sr = 48000;
-const double seconds = 8;
+const double pattern_seconds = 8;
 const double two_pi = 2 * M_PI;
 
 // Raised-cosine fade in and out over `ramp` seconds inside [t0, t1).
@@ -31,7 +33,7 @@ struct voice_state {
 
 float sample(long i, int channel, voice_state &v, std::mt19937 &rng)
 {
-    double t = i / sr;
+    double t = std::fmod(i / sr, pattern_seconds);
     double out = 0;
     out += 0.08 * std::sin(two_pi * (channel == 0 ? 440.0 : 660.0) * t); // steady tones
     out += 0.05 * std::sin(two_pi * 3520.0 * t) * envelope(t, 0.2, 7.8, 0.2);
@@ -62,21 +64,27 @@ float sample(long i, int channel, voice_state &v, std::mt19937 &rng)
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        fprintf(stderr, "usage: make-demo-sound OUT.wav\n");
+    if (argc < 2 || argc > 4) {
+        fprintf(stderr, "usage: make-demo-sound OUT.wav [SECONDS [CHANNELS]]\n");
+        return 2;
+    }
+    double seconds = argc > 2 ? atof(argv[2]) : pattern_seconds;
+    int channels = argc > 3 ? atoi(argv[3]) : 2;
+    if (!(seconds > 0) || seconds > 3600 || channels < 1 || channels > 2) {
+        fprintf(stderr, "make-demo-sound: SECONDS must be 0..3600 and CHANNELS 1 or 2\n");
         return 2;
     }
     long frames = (long)(sr * seconds);
-    std::vector<float> data((size_t)frames * 2);
-    for (int c = 0; c < 2; c++) {
+    std::vector<float> data((size_t)frames * channels);
+    for (int c = 0; c < channels; c++) {
         voice_state v;
         std::mt19937 rng(17 + c);
         for (long i = 0; i < frames; i++)
-            data[(size_t)i * 2 + c] = sample(i, c, v, rng);
+            data[(size_t)i * channels + c] = sample(i, c, v, rng);
     }
     SF_INFO info = {};
     info.samplerate = (int)sr;
-    info.channels = 2;
+    info.channels = channels;
     info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
     SNDFILE *f = sf_open(argv[1], SFM_WRITE, &info);
     if (!f) {
