@@ -98,9 +98,9 @@ typedef struct _specmags
     int stft_win_size;       // N, power of two 32..8192
     int stft_hop;            // N / 4
     int stft_num_bins;       // N / 2 + 1
-    int64_t stft_num_frames; // 1 if num_samples < N, else (num_samples - N) / hop + 1
+    int64_t stft_num_frames; // 1 if stft_length < N, else (stft_length - N) / hop + 1; 0 when off
     float *stft_frames;      // stft_num_frames rows of stft_num_bins (re, im) pairs
-    float *stft_out;         // num_samples floats: overlap-add output of the inverse
+    float *stft_out;         // stft_length floats: overlap-add output of the inverse
     float *stft_frame_buf;   // N floats: time-domain block
     struct PFFFT_Setup *stft_setup;
     float *stft_work;   // N floats, PFFFT-aligned

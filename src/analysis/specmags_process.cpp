@@ -102,8 +102,8 @@ void run_spectra(specmags_job *job)
     specmags_free(scratch);
 }
 
-// Phase-vocoder frequency of every bin of frame l (l >= 1) from the phases
-// of frames l - 1 and l, one hop apart.
+// Frequency of every bin of frame l: the bin centres in frame 0, later the
+// phase-vocoder frequency from the phases of frames l - 1 and l, one hop apart.
 void frame_freqs(const t_specmags *m, int64_t l)
 {
     const int64_t nb = m->num_bins;
@@ -192,6 +192,7 @@ void run_pass(t_specmags *m, const float *samples, int pass)
         for (int64_t i = 0; i < w; i++)
             task->workers[i]->data = &jobs[i];
         sysparallel_task_execute(task);
+        task->data = nullptr;
     } else {
         for (int64_t i = 0; i < w; i++) {
             t_sysparallel_worker worker;

@@ -125,6 +125,8 @@ int specmags_stft_forward(t_specmags *m, const float *samples)
     const int64_t row_floats = 2 * (int64_t)m->stft_num_bins;
     float *buf = m->stft_frame_buf;
     for (int64_t i = 0; i < m->stft_num_frames; i++) {
+        // The next row's lines arrive while this frame is transformed, so the
+        // row store below hits the cache.
         if (i + 1 < m->stft_num_frames)
             specmags_prefetch(m->stft_frames + (i + 1) * row_floats, row_floats * 4);
         specmags_window_copy(buf, samples + i * hop, m->stft_window, n);
@@ -147,8 +149,6 @@ int specmags_stft_inverse(t_specmags *m)
     const float scale = 0.5f / (float)n;
     float *out = m->stft_out;
     for (int64_t i = 0; i < m->stft_num_frames; i++) {
-        if (i + 1 < m->stft_num_frames)
-            specmags_prefetch(m->stft_frames + (i + 1) * row_floats, row_floats * 4);
         const float *row = m->stft_frames + i * row_floats;
         in[0] = row[0];
         in[1] = row[n];
