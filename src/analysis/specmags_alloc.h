@@ -3,10 +3,10 @@
 // Every array of the analysis state (the per-frame grids, the tables, the
 // window, the edit STFT storage and the workers' FFT scratch) comes from
 // specmags_alloc: zero-filled, 64-byte aligned (enough for PFFFT's SIMD
-// loads).  On Linux large blocks are anonymous mappings that ask for
-// transparent huge pages, so a 100 MB grid costs a few hundred page faults
-// instead of tens of thousands; elsewhere they come from calloc.  A test hook
-// can refuse any allocation, to exercise the failure paths.
+// loads).  On Linux large blocks are anonymous mappings, whose pages the
+// kernel zeroes on first touch, only where the arrays are used; elsewhere
+// they come from calloc.  A test hook can refuse any allocation, to exercise
+// the failure paths.
 #pragma once
 
 #include <stddef.h>
