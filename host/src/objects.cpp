@@ -193,12 +193,7 @@ void *object_alloc(t_class *c)
     t_object *x = (t_object *)calloc(1, c->c_size);
     if (!x)
         return nullptr;
-    x->o_messlist = mc->header + 1;
-    x->o_magic = MAGIC;
-    mh_object_info *info = new mh_object_info();
-    info->cls = mc;
-    std::lock_guard<std::mutex> guard(registry_lock);
-    objects()[x] = info;
+    mh_adopt(x, c);
     return x;
 }
 
