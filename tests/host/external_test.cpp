@@ -271,6 +271,17 @@ TEST_F(External, MouseCallbacksGetThePointByValueAndTheModifiers)
     EXPECT_EQ(atom_getlong(&sent.back().args[0]), 2);
 }
 
+TEST_F(External, APlugInsErrorReachesTheHostConsoleNotGlibc)
+{
+    t_object *x = make();
+    maxhost::console_clear();
+    maxhost::send(x, 0, gensym("err"), 0, nullptr);
+    auto lines = maxhost::console_lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].level, "error");
+    EXPECT_EQ(lines[0].text, "testui error 42");
+}
+
 TEST_F(External, AssistAndDeferredMessages)
 {
     t_object *x = make();

@@ -113,6 +113,14 @@ static void testui_defer(t_testui *x, t_symbol *s, long argc, t_atom *argv)
     defer_low(x, (method)testui_deferred, gensym("later"), (short)argc, argv);
 }
 
+// The SDK's error(): glibc exports a function of that name too, and a
+// plug-in must reach the host's.
+static void testui_err(t_testui *x)
+{
+    (void)x;
+    error("testui error %d", 42);
+}
+
 static void testui_touch(t_testui *x)
 {
     x->count = 42; // behind the setter's back
@@ -261,6 +269,7 @@ C74_EXPORT void ext_main(void *r)
     class_addmethod(c, (method)testui_reenter, "reenter", A_LONG, 0);
     class_addmethod(c, (method)testui_defer, "defer", A_GIMME, 0);
     class_addmethod(c, (method)testui_touch, "touch", 0);
+    class_addmethod(c, (method)testui_err, "err", 0);
     class_addmethod(c, (method)testui_anything, "anything", A_GIMME, 0);
 
     CLASS_ATTR_DEFAULT(c, "patching_rect", 0, "0. 0. 120. 60.");
