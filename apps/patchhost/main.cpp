@@ -2,12 +2,14 @@
 //
 //   patchhost run PATCH.maxpat [--script FILE|-] [--transcript FILE] [--path DIR]...
 //   patchhost render IN.(wav|aif|flac) -o OUT.png [options]   (see render.cpp)
+//   patchhost serve [PATCH.maxpat | SOUND_FILE] [--port N] [--host ADDR]   (see serve_main.cpp)
 //
 // Loads the patch into the stand-in host, fires loadbang, runs the script
 // (pumping the event queue after every command) and writes a transcript of
 // everything the patch did as JSON lines.  Exit status: 0 done, 1 bad
 // command line or unwritable transcript, 2 unreadable patch, 3 script error.
 #include "patchhost.h"
+#include "serve.h"
 
 #include <fstream>
 #include <iostream>
@@ -25,7 +27,8 @@ void usage()
 {
     fprintf(stderr, "usage: patchhost run PATCH.maxpat [--script FILE|-] [--transcript FILE] [--path DIR]...\n"
                     "       patchhost render IN.wav -o OUT.png [--size WxH] [--full] [--channel N]\n"
-                    "                        [--colorbar BAR.png] [@attribute value...]\n");
+                    "                        [--colorbar BAR.png] [@attribute value...]\n"
+                    "       patchhost serve [PATCH.maxpat | SOUND_FILE] [--port N] [--host ADDR]\n");
 }
 
 bool parse_options(int argc, char **argv, Options *o)
@@ -92,6 +95,8 @@ int main(int argc, char **argv)
 {
     if (argc >= 2 && std::string(argv[1]) == "render")
         return patchhost::render_main(argc - 1, argv + 1);
+    if (argc >= 2 && std::string(argv[1]) == "serve")
+        return patchhost::serve_main(argc - 1, argv + 1);
     Options o;
     if (!parse_options(argc, argv, &o)) {
         usage();

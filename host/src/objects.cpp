@@ -189,7 +189,6 @@ void *object_alloc(t_class *c)
 {
     if (!c)
         return nullptr;
-    mh_class *mc = (mh_class *)c;
     t_object *x = (t_object *)calloc(1, c->c_size);
     if (!x)
         return nullptr;

@@ -1,0 +1,335 @@
+// The HTTP side of `patchhost serve`: cpp-httplib on its own thread pool,
+// serving the page's files and a small JSON API.  Handlers that need the
+// host go through main_call (the main thread runs them); the long poll,
+// pictures, menu answers and downloads are answered from the Session alone,
+// so they keep working while the main thread waits in a menu or dialog.
+//
+//   GET  /api/patch                 boxes, rectangles, cords
+//   GET  /api/poll?since=N&page=P   changes since N (held up to 4 s)
+//   POST /api/bye?page=P            the page is closing
+//   GET  /api/picture/REF           the box's latest picture (PNG; X-Version)
+//   GET  /api/attrs/REF             attributes with categories, labels, styles, values
+//   POST /api/attr                  {"box","name","value"}
+//   POST /api/send                  {"box","inlet","message","args"}
+//   POST /api/mouse                 {"box","kind","x","y","shift","ctrl","alt","meta","button","buttons"}
+//   POST /api/ui                    {"id", answer...}: answers the open menu or dialog
+//   GET  /api/buffers               every buffer~: frames, channels, rate, per-channel hashes
+//   POST /api/open?name=F[&buffer=B]   body: a sound file, read into the buffer~
+//   GET  /api/buffer.wav[?buffer=B]     the buffer~ written by itself, as a download
+//   GET  /api/sound.wav?buffer=B | ?box=R[&span=selection]
+//                                   to play: a buffer, a view's buffer or its selection's span
+//   GET  /api/download/NAME         a file a save dialog wrote
+#include "serve.h"
+
+#include <httplib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace patchhost {
+namespace serve {
+
+namespace {
+
+std::unique_ptr<httplib::Server> server;
+std::thread listener;
+std::atomic<bool> listener_done{false};
+
+const auto poll_hold = std::chrono::milliseconds(4000);
+
+// Sends a JSON answer: status 400 for an {"error"} object unless `status` says otherwise.
+void send_json(httplib::Response &res, const Json &j, int status = 0)
+{
+    res.status = status ? status : (j.is_object() && j.contains("error")) ? 400 : 200;
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(j.dump(-1, ' ', false, Json::error_handler_t::replace), "application/json");
+}
+
+// Runs fn on the main thread and sends its answer; 503 when the main thread
+// is held up for longer than `wait` (a menu or dialog waits for an answer).
+void main_json(Session &s, httplib::Response &res, std::function<Json()> fn,
+               std::chrono::milliseconds wait = std::chrono::milliseconds(30000))
+{
+    Json out;
+    if (!main_call(s, std::move(fn), &out, wait)) {
+        send_json(res, {{"error", "the patch is busy"}}, 503);
+        return;
+    }
+    send_json(res, out);
+}
+
+bool body_json(const httplib::Request &req, httplib::Response &res, Json *out)
+{
+    *out = Json::parse(req.body, nullptr, false);
+    if (out->is_discarded() || !out->is_object()) {
+        send_json(res, {{"error", "the request body is not a JSON object"}});
+        return false;
+    }
+    return true;
+}
+
+std::string param(const httplib::Request &req, const char *key)
+{
+    return req.has_param(key) ? req.get_param_value(key) : std::string();
+}
+
+bool read_file(const std::string &path, std::string *out)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream buf;
+    buf << in.rdbuf();
+    *out = buf.str();
+    return true;
+}
+
+const char *content_type(const std::string &path)
+{
+    auto ends = [&](const char *ext) {
+        size_t n = strlen(ext);
+        return path.size() >= n && path.compare(path.size() - n, n, ext) == 0;
+    };
+    if (ends(".html"))
+        return "text/html; charset=utf-8";
+    if (ends(".css"))
+        return "text/css; charset=utf-8";
+    if (ends(".js"))
+        return "text/javascript; charset=utf-8";
+    if (ends(".png"))
+        return "image/png";
+    if (ends(".wav"))
+        return "audio/wav";
+    if (ends(".svg"))
+        return "image/svg+xml";
+    return "application/octet-stream";
+}
+
+void serve_asset(Session &s, const std::string &path, httplib::Response &res)
+{
+    res.set_header("Cache-Control", "no-cache");
+    if (!s.options.web_dir.empty()) {
+        std::string body;
+        if (path.find("..") == std::string::npos && read_file(s.options.web_dir + path, &body)) {
+            res.set_content(body, content_type(path));
+            return;
+        }
+    } else {
+        for (size_t i = 0; i < asset_count; i++)
+            if (path == assets[i].path) {
+                res.set_content(reinterpret_cast<const char *>(assets[i].data), assets[i].size, assets[i].content_type);
+                return;
+            }
+    }
+    res.status = 404;
+    res.set_content("not found", "text/plain");
+}
+
+void send_file(httplib::Response &res, const std::string &path, const std::string &name, bool attachment)
+{
+    std::string body;
+    if (!read_file(path, &body)) {
+        send_json(res, {{"error", "no file " + name}}, 404);
+        return;
+    }
+    if (attachment)
+        res.set_header("Content-Disposition", "attachment; filename=\"" + name + "\"");
+    res.set_header("Cache-Control", "no-store");
+    res.set_content(body, content_type(name));
+}
+
+void add_page_routes(Session &s, httplib::Server &svr)
+{
+    svr.Get("/", [&s](const httplib::Request &, httplib::Response &res) { serve_asset(s, "/index.html", res); });
+    svr.Get(R"(/([a-z]+\.(html|css|js)))", [&s](const httplib::Request &req, httplib::Response &res) {
+        serve_asset(s, "/" + req.matches[1].str(), res);
+    });
+    svr.Get("/api/patch", [&s](const httplib::Request &, httplib::Response &res) {
+        main_json(s, res, [&s] { return api_patch(s); });
+    });
+    svr.Get("/api/poll", [&s](const httplib::Request &req, httplib::Response &res) {
+        uint64_t since = strtoull(param(req, "since").c_str(), nullptr, 10);
+        send_json(res, poll(s, param(req, "page"), since, poll_hold));
+    });
+    svr.Post("/api/bye", [&s](const httplib::Request &req, httplib::Response &res) {
+        page_gone(s, param(req, "page"));
+        send_json(res, {{"ok", true}});
+    });
+    svr.Get(R"(/api/picture/(.+))", [&s](const httplib::Request &req, httplib::Response &res) {
+        std::string png;
+        uint64_t version = 0;
+        if (!picture_png(s, req.matches[1].str(), &png, &version)) {
+            send_json(res, {{"error", "no picture"}}, 404);
+            return;
+        }
+        res.set_header("Cache-Control", "no-store");
+        res.set_header("X-Version", std::to_string(version));
+        res.set_content(png, "image/png");
+    });
+    svr.Post("/api/ui", [&s](const httplib::Request &req, httplib::Response &res) {
+        Json body;
+        if (!body_json(req, res, &body))
+            return;
+        const Json id = body.value("id", Json());
+        bool ok = id.is_number_unsigned() && answer_ui(s, id.get<uint64_t>(), body);
+        send_json(res, {{"ok", ok}}, ok ? 200 : 409);
+    });
+}
+
+void add_host_routes(Session &s, httplib::Server &svr)
+{
+    svr.Get(R"(/api/attrs/(.+))", [&s](const httplib::Request &req, httplib::Response &res) {
+        std::string ref = req.matches[1].str();
+        main_json(s, res, [&s, ref] { return api_attrs(s, ref); });
+    });
+    struct Post {
+        const char *path;
+        Json (*fn)(Session &, const Json &);
+        bool modal; // may open a menu or dialog: waits as long as the dialog may
+    };
+    const std::chrono::milliseconds modal_wait((s.options.dialog_timeout_s + 30) * 1000LL);
+    for (Post p : {Post{"/api/attr", api_attr_set, false}, Post{"/api/send", api_send, true},
+                   Post{"/api/mouse", api_mouse, true}}) {
+        svr.Post(p.path, [&s, p, modal_wait](const httplib::Request &req, httplib::Response &res) {
+            Json body;
+            if (body_json(req, res, &body))
+                main_json(s, res, [&s, p, body] { return p.fn(s, body); },
+                          p.modal ? modal_wait : std::chrono::milliseconds(30000));
+        });
+    }
+    svr.Get("/api/buffers", [&s](const httplib::Request &, httplib::Response &res) {
+        main_json(s, res, [&s] { return api_buffers(s); });
+    });
+}
+
+void add_sound_routes(Session &s, httplib::Server &svr)
+{
+    svr.Post("/api/open", [&s](const httplib::Request &req, httplib::Response &res) {
+        std::string name = safe_file_name(param(req, "name"), "sound.wav");
+        std::filesystem::path path = std::filesystem::path(s.uploads_dir) / name;
+        {
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            out.write(req.body.data(), (std::streamsize)req.body.size());
+            if (!out) {
+                send_json(res, {{"error", "cannot store the upload"}});
+                return;
+            }
+        }
+        std::string buffer = param(req, "buffer"), p = path.string();
+        main_json(s, res, [&s, p, buffer] { return api_open_sound(s, p, buffer); });
+    });
+    svr.Get("/api/buffer.wav", [&s](const httplib::Request &req, httplib::Response &res) {
+        std::string buffer = param(req, "buffer");
+        auto path = std::make_shared<std::string>();
+        Json out;
+        if (!main_call(s, [&s, buffer, path] { return api_save_buffer(s, buffer, path.get()); }, &out)) {
+            send_json(res, {{"error", "the patch is busy"}}, 503);
+            return;
+        }
+        if (out.contains("error")) {
+            send_json(res, out);
+            return;
+        }
+        send_file(res, *path, out.value("name", "sound.wav"), true);
+    });
+    svr.Get("/api/sound.wav", [&s](const httplib::Request &req, httplib::Response &res) {
+        std::string buffer = param(req, "buffer"), box = param(req, "box");
+        bool selection = param(req, "span") == "selection";
+        auto wav = std::make_shared<std::string>();
+        Json out;
+        auto fn = [&s, buffer, box, selection, wav] { return api_sound_wav(s, buffer, box, selection, wav.get()); };
+        if (!main_call(s, fn, &out)) {
+            send_json(res, {{"error", "the patch is busy"}}, 503);
+            return;
+        }
+        if (out.contains("error")) {
+            send_json(res, out);
+            return;
+        }
+        res.set_header("Cache-Control", "no-store");
+        res.set_header("X-Buffer", out.value("buffer", ""));
+        res.set_header("X-Start-Ms", std::to_string(out.value("start_ms", 0.0)));
+        res.set_header("X-End-Ms", std::to_string(out.value("end_ms", 0.0)));
+        res.set_content(*wav, "audio/wav");
+    });
+    svr.Get(R"(/api/download/([^/]+))", [&s](const httplib::Request &req, httplib::Response &res) {
+        std::string name = safe_file_name(req.matches[1].str(), "");
+        send_file(res, (std::filesystem::path(s.downloads_dir) / name).string(), name, true);
+    });
+}
+
+} // namespace
+
+int http_start(Session &s)
+{
+    server = std::make_unique<httplib::Server>();
+    httplib::Server &svr = *server;
+    // Long polls, a press waiting in a menu, and parallel picture loads
+    // each hold a thread.
+    svr.new_task_queue = [] { return new httplib::ThreadPool(24); };
+    svr.set_keep_alive_max_count(1000);
+    svr.set_keep_alive_timeout(2);
+    svr.set_payload_max_length((size_t)1 << 30);
+    // httplib's default sets SO_REUSEPORT, which lets a second server bind a
+    // port already in use and share its connections.  Only SO_REUSEADDR:
+    // a restart may take the port back from TIME_WAIT, a busy port fails.
+    svr.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+    svr.set_exception_handler([](const httplib::Request &, httplib::Response &res, std::exception_ptr ep) {
+        std::string what = "internal error";
+        try {
+            std::rethrow_exception(ep);
+        } catch (const std::exception &e) {
+            what = e.what();
+        } catch (...) {
+        }
+        res.status = 500;
+        res.set_content(Json{{"error", what}}.dump(), "application/json");
+    });
+    add_page_routes(s, svr);
+    add_host_routes(s, svr);
+    add_sound_routes(s, svr);
+    int port = s.options.port;
+    if (port == 0) {
+        port = svr.bind_to_any_port(s.options.host);
+    } else if (!svr.bind_to_port(s.options.host, port)) {
+        port = -1;
+    }
+    if (port <= 0) {
+        fprintf(stderr, "patchhost: cannot listen on %s:%d\n", s.options.host.c_str(), s.options.port);
+        server.reset();
+        return -1;
+    }
+    listener_done = false;
+    listener = std::thread([] {
+        server->listen_after_bind();
+        listener_done = true;
+    });
+    return port;
+}
+
+void http_stop(Session &s)
+{
+    if (!server)
+        return;
+    {
+        std::lock_guard<std::mutex> guard(s.m);
+        s.stopping = true;
+        s.changed.notify_all();
+    }
+    server->stop();
+    // Handlers may be waiting for the main thread: keep serving them.
+    while (!listener_done) {
+        maxhost::pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    listener.join();
+    server.reset();
+}
+
+} // namespace serve
+} // namespace patchhost

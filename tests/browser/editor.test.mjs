@@ -1,0 +1,405 @@
+// The editor in a real browser: `patchhost serve` on the demo patch (with a
+// freshly made demo sound), driven through Debian's Chromium by
+// playwright-core.  Each test acts as a person would (mouse, menus,
+// dialogs, inspector, toolbar) and checks what the host did, through the
+// page and through the server's JSON endpoints.
+//
+// Environment (set by CMake): PATCHHOST, MAKE_DEMO_SOUND, DEMO_PATCH,
+// PLAYWRIGHT_CORE, CHROMIUM.
+import { test as nodeTest, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawn, execFileSync } from 'node:child_process';
+import { createRequire } from 'node:module';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+
+const env = (name) => {
+  const v = process.env[name];
+  if (!v) throw new Error(`${name} is not set (run this test through ctest)`);
+  return v;
+};
+const require = createRequire(import.meta.url);
+const { chromium } = require(env('PLAYWRIGHT_CORE'));
+
+let tmp, server, serverExit, base, context, page;
+
+// Every test ends within a minute, so that a hang fails here and not at
+// ctest's limit.
+const test = (name, fn) => nodeTest(name, { timeout: 60000 }, fn);
+
+// ---------------------------------------------------------------- harness
+
+function startServer(patch) {
+  const child = spawn(env('PATCHHOST'), ['serve', patch, '--port', '0'], { stdio: ['ignore', 'pipe', 'pipe'] });
+  let err = '';
+  child.stderr.on('data', (d) => { err += d; });
+  serverExit = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal, err })));
+  return new Promise((resolve, reject) => {
+    let out = '';
+    const timer = setTimeout(() => reject(new Error('the server did not start:\n' + err)), 20000);
+    child.stdout.on('data', (d) => {
+      out += d;
+      const m = out.match(/at (http:\/\/127\.0\.0\.1:\d+\/)/);
+      if (m) {
+        clearTimeout(timer);
+        resolve({ child, url: m[1] });
+      }
+    });
+    child.on('exit', () => reject(new Error('the server exited:\n' + err)));
+  });
+}
+
+async function api(p, opts = {}) {
+  const res = await fetch(base + p.replace(/^\//, ''), { ...opts, signal: AbortSignal.timeout(15000) });
+  const type = res.headers.get('content-type') || '';
+  return { status: res.status, body: type.includes('json') ? await res.json() : Buffer.from(await res.arrayBuffer()) };
+}
+
+async function until(what, fn, ms = 10000) {
+  const end = Date.now() + ms;
+  let last;
+  while (Date.now() < end) {
+    last = await fn();
+    if (last) return last;
+    await new Promise((r) => setTimeout(r, 50));
+  }
+  assert.fail(`timed out waiting for ${what} (last: ${JSON.stringify(last)})`);
+}
+
+const hashes = async () => (await api('/api/buffers')).body[0].hash;
+const pictureVersion = (ref) => page.evaluate((r) => {
+  const c = document.querySelector(`.box[data-ref="${r}"] canvas`);
+  return c ? Number(c.dataset.version) : 0;
+}, ref);
+const picture = async (ref) => (await api('/api/picture/' + ref)).body;
+const attr = async (ref, name) => (await api('/api/attrs/' + ref)).body.attrs.find((a) => a.name === name).value;
+
+async function outlets(ref) {
+  const d = (await api('/api/poll?since=0&page=test')).body;
+  return d.outlets[ref] || {};
+}
+
+async function box(ref) {
+  return page.locator(`.box[data-ref="${ref}"] canvas`).boundingBox();
+}
+
+// A press, a drag in steps and a release, as a person does it.
+async function drag(ref, from, to, steps = 10) {
+  const b = await box(ref);
+  await page.mouse.move(b.x + from[0], b.y + from[1]);
+  await page.mouse.down();
+  for (let i = 1; i <= steps; i++)
+    await page.mouse.move(b.x + from[0] + ((to[0] - from[0]) * i) / steps, b.y + from[1] + ((to[1] - from[1]) * i) / steps);
+  await page.mouse.up();
+  await page.evaluate(() => window.patchhostIdle());
+}
+
+// A right-click; resolves when the menu shows, with the promise of the
+// press's answer (which comes once the menu has been answered).
+async function contextMenu(ref, x, y) {
+  const b = await box(ref);
+  const press = page.waitForResponse((r) => r.url().endsWith('/api/mouse') && r.request().postDataJSON().kind === 'down');
+  await page.mouse.click(b.x + x, b.y + y, { button: 'right' });
+  await page.locator('#menu').waitFor();
+  return { press };
+}
+
+async function chooseMenu(text) {
+  await page.locator('#menu .item:not(.disabled)', { hasText: text }).first().click();
+}
+
+// A mono 16-bit WAV of a 1 kHz tone at 44.1 kHz, `n` frames long.
+function writeTone(file, n) {
+  const b = Buffer.alloc(44 + n * 2);
+  b.write('RIFF', 0); b.writeUInt32LE(36 + n * 2, 4); b.write('WAVEfmt ', 8); b.writeUInt32LE(16, 16);
+  b.writeUInt16LE(1, 20); b.writeUInt16LE(1, 22); b.writeUInt32LE(44100, 24); b.writeUInt32LE(88200, 28);
+  b.writeUInt16LE(2, 32); b.writeUInt16LE(16, 34); b.write('data', 36); b.writeUInt32LE(n * 2, 40);
+  for (let i = 0; i < n; i++) b.writeInt16LE(Math.round(12000 * Math.sin((2 * Math.PI * 1000 * i) / 44100)), 44 + i * 2);
+  fs.writeFileSync(file, b);
+  return file;
+}
+
+// ---------------------------------------------------------------- set-up
+
+before(async () => {
+  tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'patchhost-browser-'));
+  execFileSync(env('MAKE_DEMO_SOUND'), [path.join(tmp, 'demo.wav')]);
+  fs.copyFileSync(env('DEMO_PATCH'), path.join(tmp, 'demo.maxpat'));
+  const s = await startServer(path.join(tmp, 'demo.maxpat'));
+  server = s.child;
+  base = s.url;
+  context = await chromium.launchPersistentContext(path.join(tmp, 'profile'), {
+    executablePath: env('CHROMIUM'),
+    headless: true,
+    viewport: { width: 1280, height: 800 },
+    acceptDownloads: true,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync', '--no-proxy-server',
+      '--autoplay-policy=no-user-gesture-required'],
+  });
+});
+
+after(async () => {
+  if (context) await context.close();
+  if (server && server.exitCode === null) {
+    server.kill('SIGTERM');
+    const exit = await Promise.race([serverExit, new Promise((r) => setTimeout(() => r(null), 10000))]);
+    if (!exit) server.kill('SIGKILL');
+    assert.ok(exit && exit.code === 0, 'the server stops cleanly on SIGTERM: ' + JSON.stringify(exit));
+  }
+  fs.rmSync(tmp, { recursive: true, force: true });
+});
+
+// ---------------------------------------------------------------- tests
+
+test('a menu with no page to show it is cancelled at once', async () => {
+  const t0 = Date.now();
+  const r = await api('/api/mouse', { method: 'POST', body: JSON.stringify({ box: 'left', kind: 'down', x: 50, y: 50, button: 2 }) });
+  await api('/api/mouse', { method: 'POST', body: JSON.stringify({ box: 'left', kind: 'up', x: 50, y: 50, button: 2 }) });
+  assert.equal(r.status, 200);
+  assert.ok(Date.now() - t0 < 5000);
+});
+
+test('the page shows the boxes as the host paints them', async () => {
+  page = await context.newPage();
+  page.setDefaultTimeout(10000);
+  page.on('pageerror', (e) => console.log('page error:', e.message));
+  // DEBUG_MOUSE=1 prints the page's mouse events and API answers.
+  if (process.env.DEBUG_MOUSE) {
+    page.on('request', (r) => { if (r.url().includes('/api/mouse')) console.log('mouse', r.postData()); });
+    page.on('response', async (r) => { if (r.url().includes('/api/')) console.log('answer', r.url(), r.status()); });
+  }
+  await page.goto(base);
+  for (const ref of ['obj-2', 'obj-3', 'obj-4'])
+    await until(`a picture of ${ref}`, async () => (await pictureVersion(ref)) > 0);
+  const size = await page.$eval('.box[data-ref="obj-2"] canvas', (c) => [c.width, c.height]);
+  assert.deepEqual(size, [640, 240]);
+  assert.match(await page.locator('.box[data-ref="obj-1"]').innerText(), /buffer~ demo demo\.wav/);
+  assert.match(await page.locator('.box[data-ref="obj-1"]').innerText(), /2 ch/);
+  // The inspector opens on the first view, by category.
+  assert.deepEqual(await page.locator('#inspector h3.cat').allInnerTexts(), ['Box', 'Behavior', 'Display', 'Color']);
+});
+
+test('a rubber band shows the selection on the outlets, in both linked views', async () => {
+  await drag('obj-2', [100, 50], [220, 130]);
+  await page.locator('.tab[data-tab="outlets"]').click();
+  const cell = (n) => page.locator(`#outlets td.val[data-box="obj-2"][data-outlet="${n}"]`).innerText();
+  await until('the selection on the outlets', async () => Number(await cell(5)) > Number(await cell(4)));
+  const start = Number(await cell(4)), end = Number(await cell(5));
+  assert.ok(start > 500 && start < 2000 && end > start + 500, `selection ${start}..${end} ms`);
+  assert.ok(Number(await cell(7)) > Number(await cell(6)));
+  const right = await until('the linked view', async () => {
+    const o = await outlets('obj-3');
+    return o[5] && o[5].args[0] === end ? o : null;
+  });
+  assert.equal(right[4].args[0], start);
+  assert.match(await page.locator('#readout').innerText(), /Selection\s+\d\.\d{3} s – \d\.\d{3} s/);
+});
+
+test('"Gain Selection..." with -12 0 changes the buffer and its undo gives it back', async () => {
+  const [h0, h1] = await hashes();
+  const { press } = await contextMenu('obj-2', 150, 80);
+  await chooseMenu('Gain Selection...');
+  const dialog = page.locator('#dialog');
+  await dialog.waitFor();
+  assert.match(await dialog.innerText(), /gain in dB/);
+  assert.equal(await dialog.locator('input').inputValue(), '0 0');
+  await dialog.locator('input').fill('-12 0');
+  await dialog.locator('input').press('Enter');
+  const gained = await until('the gain in the buffer', async () => {
+    const h = await hashes();
+    return h[0] !== h0 ? h : null;
+  });
+  assert.equal(gained[1], h1, 'the other channel is untouched');
+  const mods = (await (await press).json()).modifiers;
+  assert.equal(mods & 0x80, 0x80, 'the context-menu flag');
+  assert.equal(mods & 32, 32, 'the right button');
+
+  await contextMenu('obj-2', 150, 80);
+  assert.equal(await page.locator('#menu .item').first().innerText(), 'Undo Gain Selection');
+  await chooseMenu('Undo Gain Selection');
+  await until('the undo', async () => (await hashes())[0] === h0);
+  assert.equal(await page.locator('#menu').count(), 0, 'the menu is gone');
+
+  // The same through the keyboard: redo, then undo.
+  await page.locator('#canvas-wrap').click({ position: { x: 5, y: 5 } });
+  await page.keyboard.press('Control+Shift+Z');
+  await until('the redo', async () => (await hashes())[0] === gained[0]);
+  await page.keyboard.press('Control+Z');
+  await until('the undo', async () => (await hashes())[0] === h0);
+});
+
+test('a Control-click also opens the menu; Escape dismisses it', async () => {
+  const b = await box('obj-2');
+  const sent = page.waitForResponse((r) => r.url().endsWith('/api/mouse') && r.request().postDataJSON().kind === 'down');
+  await page.keyboard.down('Control');
+  await page.mouse.click(b.x + 300, b.y + 60);
+  await page.keyboard.up('Control');
+  await page.locator('#menu').waitFor();
+  await page.keyboard.press('Escape');
+  await until('the menu to close', async () => (await page.locator('#menu').count()) === 0);
+  const mods = (await (await sent).json()).modifiers;
+  assert.equal(mods & (0x80 | 4 | 16), 0x80 | 4 | 16, 'context flag, Control, left button');
+  const poll = (await api('/api/poll?since=0&page=test')).body;
+  assert.equal(poll.ui, null);
+});
+
+test('Draw mode from the toolbar; a drawn shape appears in the picture', async () => {
+  await page.locator('#mode-group button[data-mode="2"]').click();
+  await until('Draw mode in both views', async () =>
+    (await attr('obj-2', 'mouse_mode'))[0] === 2 && (await attr('obj-3', 'mouse_mode'))[0] === 2);
+  await until('the Draw button on', async () => /Draw/.test(await page.locator('#mode-group button.on').innerText()));
+  const before = await picture('obj-2');
+  const v0 = await pictureVersion('obj-2');
+  const b = await box('obj-2');
+  await page.mouse.move(b.x + 400, b.y + 60);
+  await page.mouse.down();
+  for (const [x, y] of [[480, 70], [500, 140], [430, 170], [390, 120]]) await page.mouse.move(b.x + x, b.y + y, { steps: 4 });
+  await page.mouse.up();
+  await page.evaluate(() => window.patchhostIdle());
+  await until('a new picture', async () => (await pictureVersion('obj-2')) > v0);
+  assert.notDeepEqual(await picture('obj-2'), before, 'the shape is drawn');
+  await page.keyboard.press('s');
+  await until('Select mode', async () => (await attr('obj-2', 'mouse_mode'))[0] === 0);
+});
+
+test('a colour scheme chosen in the inspector repaints the view and the bar', async () => {
+  await page.locator('#inspector-box').selectOption('obj-2');
+  const select = page.locator('#inspector .attr[data-attr="color_scheme"] select');
+  await select.waitFor();
+  const view = await picture('obj-2'), bar = await picture('obj-4');
+  const v2 = await pictureVersion('obj-2'), v4 = await pictureVersion('obj-4');
+  await select.selectOption('3');
+  await until('both repainted', async () => (await pictureVersion('obj-2')) > v2 && (await pictureVersion('obj-4')) > v4);
+  assert.deepEqual(await attr('obj-2', 'color_scheme'), [3]);
+  assert.notDeepEqual(await picture('obj-2'), view);
+  assert.notDeepEqual(await picture('obj-4'), bar);
+  // A value the attribute clamps comes back clamped into the field.
+  const min = page.locator('#inspector .attr[data-attr="mag_min"] input');
+  await min.fill('-500');
+  await min.press('Enter');
+  await until('the clamped value', async () => (await min.inputValue()) === '-120');
+});
+
+test('zooming one linked view moves the other', async () => {
+  const length = async (ref) => (await outlets(ref))[1].args[0];
+  const before = await length('obj-3');
+  await page.locator('#inspector-box').selectOption('obj-2');
+  await page.locator('#zoom-in').click();
+  const after = await until('the other view zoomed', async () => {
+    const l = await length('obj-3');
+    return l < before ? l : null;
+  });
+  assert.equal(after, await length('obj-2'));
+  await page.locator('#view-all').click();
+  await until('both views whole again', async () => (await length('obj-3')) === before);
+});
+
+test('Export PNG asks for a file name and offers the written file', async () => {
+  const download = page.waitForEvent('download');
+  await page.locator('#export-png').click();
+  const dialog = page.locator('#dialog');
+  await dialog.waitFor();
+  assert.equal(await dialog.locator('input').inputValue(), 'spectrogram.png');
+  await dialog.locator('input').fill('left view.png');
+  await dialog.locator('button.primary').click();
+  const d = await download;
+  assert.equal(d.suggestedFilename(), 'left view.png');
+  const bytes = fs.readFileSync(await d.path());
+  assert.deepEqual([...bytes.subarray(0, 8)], [0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]);
+  assert.equal(bytes.readUInt32BE(16), 640); // the box's size
+  assert.equal(bytes.readUInt32BE(20), 240);
+});
+
+test('play serves the selection span; Save WAV downloads the buffer', async () => {
+  const o = await outlets('obj-2');
+  const span = o[5].args[0] - o[4].args[0];
+  const wav = page.waitForResponse((r) => r.url().includes('/api/sound.wav'));
+  await page.locator('#play-sel').click();
+  const res = await wav;
+  assert.equal(res.status(), 200);
+  assert.equal(res.headers()['content-type'], 'audio/wav');
+  assert.match(res.url(), /box=obj-2&span=selection/);
+  const body = (await api('/api/sound.wav?box=obj-2&span=selection')).body;
+  assert.equal(body.toString('ascii', 0, 4), 'RIFF');
+  assert.equal(body.readUInt16LE(22), 2);
+  const frames = body.readUInt32LE(40) / 4;
+  assert.ok(Math.abs(frames - (span * 48000) / 1000) <= 2, `${frames} frames for ${span} ms`);
+  await page.locator('#stop').click();
+
+  const download = page.waitForEvent('download');
+  await page.locator('#save-sound').click();
+  const d = await download;
+  assert.equal(d.suggestedFilename(), 'demo.wav');
+  const saved = fs.readFileSync(await d.path());
+  assert.equal(saved.toString('ascii', 0, 4), 'RIFF');
+  assert.ok(saved.length > 384000 * 2 * 2, 'the whole buffer');
+});
+
+test('opening a sound file reads it into the buffer~ and the views follow', async () => {
+  const n = 44100, file = writeTone(path.join(tmp, 'tone.wav'), n);
+  const v = await pictureVersion('obj-2');
+  await page.locator('#open-file').setInputFiles(file);
+  await until('the new sound in the buffer~', async () => {
+    const buf = (await api('/api/buffers')).body[0];
+    return buf.frames === n && buf.channels === 1 && buf.sr === 44100;
+  });
+  await until('the view repainted', async () => (await pictureVersion('obj-2')) > v);
+  await until('the view showing one second', async () => (await outlets('obj-2'))[1].args[0] === 1000);
+  await until('the box label', async () => /1 ch · 1\.00 s/.test(await page.locator('.box[data-ref="obj-1"]').innerText()));
+});
+
+test('closing the page cancels the menu it was showing', async () => {
+  await page.close();
+  const p2 = await context.newPage();
+  await p2.goto(base);
+  await p2.locator('.box[data-ref="obj-2"] canvas[data-version]').waitFor();
+  const b = await p2.locator('.box[data-ref="obj-2"] canvas').boundingBox();
+  await p2.mouse.click(b.x + 100, b.y + 100, { button: 'right' });
+  await p2.locator('#menu').waitFor();
+  await p2.close();
+  // Until the menu is cancelled the host is busy with it; then it answers.
+  const t0 = Date.now();
+  await until('the host to be free', async () => (await api('/api/buffers')).status === 200, 20000);
+  assert.ok(Date.now() - t0 < 12000);
+  assert.equal((await api('/api/poll?since=0&page=test')).body.ui, null);
+});
+
+test('a sound file on the command line opens in the demo layout; an unanswered menu times out', async () => {
+  const file = writeTone(path.join(tmp, 'short tone.wav'), 22050);
+  const child = spawn(env('PATCHHOST'), ['serve', file, '--port', '0', '--dialog-timeout', '1'], { stdio: ['ignore', 'pipe', 'ignore'] });
+  const exited = new Promise((resolve) => child.on('exit', (code) => resolve(code)));
+  try {
+    const url = await new Promise((resolve, reject) => {
+      let out = '';
+      child.stdout.on('data', (d) => {
+        out += d;
+        const m = out.match(/short tone\.wav at (http:\/\/127\.0\.0\.1:\d+\/)/);
+        if (m) resolve(m[1]);
+      });
+      child.on('exit', () => reject(new Error('the second server exited')));
+    });
+    const get = async (p, opts) => (await fetch(url + p, { ...opts, signal: AbortSignal.timeout(15000) })).json();
+    const patch = await get('api/patch');
+    assert.deepEqual(patch.boxes.map((b) => b.class), ['buffer~', 'spectrogram~', 'gradix']);
+    assert.deepEqual(patch.lines, [{ from: 'obj-9', outlet: 0, to: 'obj-2', inlet: 0 }]);
+    const [buf] = await get('api/buffers');
+    assert.deepEqual([buf.frames, buf.channels, buf.sr], [22050, 1, 44100]);
+    // A page that keeps polling but never answers: the menu is cancelled
+    // after the dialog timeout, and the host goes on.
+    let polling = true;
+    const poller = (async () => { while (polling) await get('api/poll?since=0&page=idle'); })();
+    await new Promise((r) => setTimeout(r, 200));
+    const t0 = Date.now();
+    const down = await get('api/mouse', { method: 'POST', body: JSON.stringify({ box: 'view', kind: 'down', x: 20, y: 20, button: 2 }) });
+    const waited = Date.now() - t0;
+    polling = false;
+    await poller;
+    assert.equal(down.modifiers & 0x80, 0x80);
+    assert.ok(waited >= 900 && waited < 5000, `the menu waited ${waited} ms`);
+  } finally {
+    child.kill('SIGTERM');
+  }
+  assert.equal(await exited, 0);
+});
