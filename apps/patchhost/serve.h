@@ -174,8 +174,6 @@ long mouse_modifiers(const Json &event, maxhost::Mouse kind);
 
 // ---------------------------------------------------------------- encoding (serve_media.cpp)
 
-// Straight RGBA to PNG bytes (fast compression).  False on a libpng failure.
-bool encode_png(const maxhost::Image &image, std::string *png);
 // Interleaved float samples to a 16-bit PCM WAV file image.
 std::string encode_wav(const float *samples, size_t frames, long channels, double sr);
 // A file name safe to use inside our folders: the last path component with

@@ -1,10 +1,7 @@
-// Encodings the server sends: box pictures as PNG (in memory, through
-// libpng, fast compression: they are sent often and thrown away), sound as
-// 16-bit PCM WAV for the page's audio player, and the file-name cleaning
-// used for uploads and downloads.
+// Encodings the server sends (box pictures are PNG from the host's
+// maxhost::encode_png): sound as 16-bit PCM WAV for the page's audio player,
+// and the file-name cleaning used for uploads and downloads.
 #include "serve.h"
-
-#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -14,14 +11,6 @@ namespace patchhost {
 namespace serve {
 
 namespace {
-
-void png_append(png_structp png, png_bytep data, png_size_t length)
-{
-    std::string *out = static_cast<std::string *>(png_get_io_ptr(png));
-    out->append(reinterpret_cast<const char *>(data), length);
-}
-
-void png_no_flush(png_structp) {}
 
 void put_u16(std::string *out, unsigned v)
 {
@@ -36,38 +25,6 @@ void put_u32(std::string *out, uint32_t v)
 }
 
 } // namespace
-
-bool encode_png(const maxhost::Image &image, std::string *out)
-{
-    if (image.width < 1 || image.height < 1 ||
-        image.rgba.size() < (size_t)image.width * (size_t)image.height * 4)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (!png)
-        return false;
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        return false;
-    }
-    out->clear();
-    std::vector<png_bytep> rows((size_t)image.height);
-    for (int y = 0; y < image.height; y++)
-        rows[(size_t)y] = const_cast<png_bytep>(image.rgba.data() + (size_t)y * image.width * 4);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_set_write_fn(png, out, png_append, png_no_flush);
-    png_set_compression_level(png, 1);
-    png_set_filter(png, 0, PNG_FILTER_SUB);
-    png_set_IHDR(png, info, (png_uint_32)image.width, (png_uint_32)image.height, 8, PNG_COLOR_TYPE_RGBA,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_rows(png, info, rows.data());
-    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
-}
 
 std::string encode_wav(const float *samples, size_t frames, long channels, double sr)
 {

@@ -327,7 +327,7 @@ bool picture_png(Session &s, const std::string &ref, std::string *png, uint64_t 
         }
         image = it->second.image;
     }
-    if (!encode_png(image, png))
+    if (!maxhost::encode_png(image, png))
         return false;
     std::lock_guard<std::mutex> guard(s.m);
     Picture &p = s.pictures[ref];

@@ -139,6 +139,8 @@ MAXHOST_API bool last_picture(t_object *box, Image *out);
 using RedrawHook = std::function<void(t_object *box)>;
 MAXHOST_API void set_redraw_hook(RedrawHook hook);
 MAXHOST_API bool write_png(const Image &image, const std::string &path, long dpi = 72);
+// The same picture as PNG bytes in memory (no pHYs chunk when dpi <= 0).
+MAXHOST_API bool encode_png(const Image &image, std::string *bytes, long dpi = 0);
 
 // ---------------------------------------------------------------- events
 // Runs queued main-thread events (deferred calls, repaints, buffer

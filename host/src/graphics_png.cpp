@@ -16,6 +16,8 @@
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -33,10 +35,23 @@ png_uint_32 mh_pixels_per_metre(long dpi)
     return ppm >= double(PNG_UINT_31_MAX) ? PNG_UINT_31_MAX : png_uint_32(ppm);
 }
 
-// Encodes the image into fp.  `row` is scratch for one line (4 x width
-// bytes).  Only plain values live in this frame, so libpng's longjmp on an
-// error skips no destructor.
-bool mh_png_encode(FILE *fp, int width, int height, long dpi, const mh_png_row_fn &fill, uint8_t *row)
+// Where encoded bytes go: a file, or the end of a string.
+struct mh_png_sink {
+    FILE *fp = nullptr;
+    std::string *bytes = nullptr;
+};
+
+void mh_png_append(png_structp png, png_bytep data, png_size_t n)
+{
+    ((std::string *)png_get_io_ptr(png))->append((const char *)data, n);
+}
+
+void mh_png_no_flush(png_structp) {}
+
+// Encodes the image into the sink.  `row` is scratch for one line (4 x
+// width bytes).  Only plain values live in this frame, so libpng's longjmp
+// on an error skips no destructor.
+bool mh_png_encode(mh_png_sink sink, int width, int height, long dpi, const mh_png_row_fn &fill, uint8_t *row)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, mh_png_error, mh_png_warning);
     if (!png)
@@ -50,7 +65,10 @@ bool mh_png_encode(FILE *fp, int width, int height, long dpi, const mh_png_row_f
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_init_io(png, fp);
+    if (sink.fp)
+        png_init_io(png, sink.fp);
+    else
+        png_set_write_fn(png, sink.bytes, mh_png_append, mh_png_no_flush);
     // Fast deflate with the "up" filter: pictures of spectra compress nearly
     // as well as with the defaults, in a fraction of the time.
     png_set_compression_level(png, 2);
@@ -119,7 +137,9 @@ int mh_write_png_rows(const std::string &fullpath, int width, int height, long d
         unlink(tmppath.c_str());
         return -1;
     }
-    bool ok = mh_png_encode(fp, width, height, dpi, row, line.data());
+    mh_png_sink sink;
+    sink.fp = fp;
+    bool ok = mh_png_encode(sink, width, height, dpi, row, line.data());
     ok = fflush(fp) == 0 && ok && !ferror(fp);
     ok = fsync(fd) == 0 && ok;
     ok = fclose(fp) == 0 && ok;
@@ -163,3 +183,24 @@ t_max_err jgraphics_image_surface_writepng(t_jsurface *surface, const char *file
     std::string fullpath = folder.back() == '/' ? folder + name : folder + "/" + name;
     return mh_write_png_file(surface, fullpath, dpi) == 0 ? MAX_ERR_NONE : MAX_ERR_GENERIC;
 }
+
+namespace maxhost {
+
+bool encode_png(const Image &image, std::string *bytes, long dpi)
+{
+    if (!bytes || image.width < 1 || image.height < 1 ||
+        image.rgba.size() < (size_t)image.width * (size_t)image.height * 4)
+        return false;
+    bytes->clear();
+    const size_t stride = (size_t)image.width * 4;
+    std::vector<uint8_t> line(stride);
+    mh_png_sink sink;
+    sink.bytes = bytes;
+    return mh_png_encode(sink, image.width, image.height, dpi,
+                         [&image, stride](int y, uint8_t *row) {
+                             memcpy(row, image.rgba.data() + (size_t)y * stride, stride);
+                         },
+                         line.data());
+}
+
+} // namespace maxhost

@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-using patchhost::serve::encode_png;
+using maxhost::encode_png;
 using patchhost::serve::encode_wav;
 using patchhost::serve::safe_file_name;
 
