@@ -1,5 +1,6 @@
 // The `write` message: sizes, resolution, names and dialogs, the console
 // reports, and the files themselves read back with libpng.
+#include "test_png.h"
 #include "gradix_fixture.h"
 
 #include <png.h>
@@ -20,33 +21,14 @@ struct Png {
 // Reads an 8-bit RGBA file as the host writes them.
 bool read_png(const std::string &path, Png *out)
 {
-    FILE *fp = fopen(path.c_str(), "rb");
-    if (!fp)
+    TestPng p;
+    if (!test_png_read(path, &p) || !p.rgba8())
         return false;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    std::vector<png_bytep> rows;
-    bool ok = false;
-    if (setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, fp);
-        png_read_info(png, info);
-        out->image.width = (int)png_get_image_width(png, info);
-        out->image.height = (int)png_get_image_height(png, info);
-        png_uint_32 rx = 0, ry = 0;
-        int unit = 0;
-        if (png_get_pHYs(png, info, &rx, &ry, &unit) && unit == PNG_RESOLUTION_METER)
-            out->dpi = std::lround(rx * 0.0254);
-        if (png_get_color_type(png, info) == PNG_COLOR_TYPE_RGB_ALPHA && png_get_bit_depth(png, info) == 8) {
-            out->image.rgba.assign((size_t)out->image.width * out->image.height * 4, 0);
-            for (int y = 0; y < out->image.height; y++)
-                rows.push_back(out->image.rgba.data() + (size_t)y * out->image.width * 4);
-            png_read_image(png, rows.data());
-            ok = true;
-        }
-    }
-    png_destroy_read_struct(&png, &info, nullptr);
-    fclose(fp);
-    return ok;
+    out->image.width = (int)p.width;
+    out->image.height = (int)p.height;
+    out->image.rgba = p.rgba;
+    out->dpi = p.has_phys && p.unit == PNG_RESOLUTION_METER ? std::lround(p.ppm_x * 0.0254) : 0;
+    return true;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // with libpng: size, format, resolution, straight alpha; and the failure
 // cases, which must report an error and leave no file, no temporary file,
 // and any earlier file of the same name untouched.
+#include "test_png.h"
 #include "graphics_test_util.h"
 
 #include <gtest/gtest.h>
@@ -40,31 +41,18 @@ struct PngFile
 
 bool read_png(const std::string &path, PngFile *out)
 {
-    FILE *fp = fopen(path.c_str(), "rb");
-    if (!fp)
+    TestPng p;
+    if (!test_png_read(path, &p))
         return false;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        fclose(fp);
-        return false;
-    }
-    png_init_io(png, fp);
-    png_read_info(png, info);
-    out->width = png_get_image_width(png, info);
-    out->height = png_get_image_height(png, info);
-    out->bit_depth = png_get_bit_depth(png, info);
-    out->color_type = png_get_color_type(png, info);
-    out->has_phys = png_get_pHYs(png, info, &out->ppm_x, &out->ppm_y, &out->unit) != 0;
-    if (out->bit_depth == 8 && out->color_type == PNG_COLOR_TYPE_RGBA) {
-        out->rgba.resize(size_t(out->width) * out->height * 4);
-        for (png_uint_32 y = 0; y < out->height; ++y)
-            png_read_row(png, &out->rgba[size_t(y) * out->width * 4], nullptr);
-        png_read_end(png, nullptr);
-    }
-    png_destroy_read_struct(&png, &info, nullptr);
-    fclose(fp);
+    out->width = (png_uint_32)p.width;
+    out->height = (png_uint_32)p.height;
+    out->bit_depth = p.bit_depth;
+    out->color_type = p.color_type;
+    out->has_phys = p.has_phys;
+    out->ppm_x = p.ppm_x;
+    out->ppm_y = p.ppm_y;
+    out->unit = p.unit;
+    out->rgba = p.rgba;
     return true;
 }
 

@@ -1,4 +1,5 @@
 // The rendering tests' fixture and readers (see render_host_util.h).
+#include "test_png.h"
 #include "render_host_util.h"
 
 #include <png.h>
@@ -11,34 +12,16 @@
 
 bool read_png(const std::string &path, PngImage *out)
 {
-    FILE *fp = fopen(path.c_str(), "rb");
-    if (!fp)
+    TestPng p;
+    if (!test_png_read(path, &p))
         return false;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        fclose(fp);
-        return false;
-    }
-    png_init_io(png, fp);
-    png_read_info(png, info);
-    out->width = (long)png_get_image_width(png, info);
-    out->height = (long)png_get_image_height(png, info);
-    png_uint_32 px = 0, py = 0;
-    int unit = 0;
-    out->has_phys = png_get_pHYs(png, info, &px, &py, &unit) != 0 && unit == PNG_RESOLUTION_METER;
-    out->ppm_x = px;
-    out->ppm_y = py;
-    const bool rgba8 = png_get_bit_depth(png, info) == 8 && png_get_color_type(png, info) == PNG_COLOR_TYPE_RGBA;
-    if (rgba8) {
-        out->rgba.assign((size_t)(out->width * out->height * 4), 0);
-        for (long y = 0; y < out->height; y++)
-            png_read_row(png, &out->rgba[(size_t)(y * out->width * 4)], nullptr);
-    }
-    png_destroy_read_struct(&png, &info, nullptr);
-    fclose(fp);
-    return rgba8;
+    out->width = p.width;
+    out->height = p.height;
+    out->has_phys = p.has_phys && p.unit == PNG_RESOLUTION_METER;
+    out->ppm_x = p.ppm_x;
+    out->ppm_y = p.ppm_y;
+    out->rgba = p.rgba;
+    return p.rgba8();
 }
 
 std::ostream &operator<<(std::ostream &os, const Rgb8 &c)
