@@ -99,7 +99,8 @@ typedef struct _specmags
     int stft_hop;            // N / 4
     int stft_num_bins;       // N / 2 + 1
     int64_t stft_num_frames; // 1 if stft_length < N, else (stft_length - N) / hop + 1; 0 when off
-    float *stft_frames;      // stft_num_frames rows of stft_num_bins (re, im) pairs
+    float *stft_frames;      // stft_num_frames rows of stft_num_bins (re, im) pairs; null until
+                             // specmags_stft_forward first runs
     float *stft_out;         // stft_length floats: overlap-add output of the inverse
     float *stft_frame_buf;   // N floats: time-domain block
     struct PFFFT_Setup *stft_setup;
@@ -167,19 +168,34 @@ void specmags_process_worker(struct _sysparallel_worker *w);
 const float *specmags_current_edges(const t_specmags *m);
 
 // Edit STFT.  set_stft_win_size only stores (returns 1 when changed); the
-// caller then runs specmags_stft_update and specmags_stft_forward.
+// caller then runs specmags_stft_update before the next transform.
 int specmags_set_stft_win_size(t_specmags *m, long size);
 // Sizes the edit STFT storage for the current num_samples and N (keeping
-// arrays of unchanged size) and sets stft_length = num_samples.  Returns 1 on
+// arrays of unchanged size; frames of another size are freed, not replaced)
+// and sets stft_length = num_samples.  Returns 1 on
 // success, 0 on allocation failure (the edit STFT is then off: no storage,
 // stft_num_frames 0, stft_length 0).
 int specmags_stft_update(t_specmags *m);
-// Analyses stft_length floats of samples into stft_frames.  Returns 1 when
-// it ran, 0 when it did not (channel shorter than N, or no storage).
+// Analyses stft_length floats of samples into stft_frames, allocating them
+// when they do not exist yet.  Returns 1 when it ran, 0 when it did not
+// (channel shorter than N, no storage, or no memory for the frames).
 int specmags_stft_forward(t_specmags *m, const float *samples);
 // Overlap-adds stft_frames into all stft_length floats of stft_out.  Returns
-// 1 when it ran, 0 when it did not (as forward, or no scratch memory).
+// 1 when it ran, 0 when it did not (as forward, no frames yet, or no scratch
+// memory).
 int specmags_stft_inverse(t_specmags *m);
+
+// Edits one edit STFT row in place: stft_num_bins (re, im) pairs, laid out
+// as a row of stft_frames, of frame `frame`.  Returns 1 to go on, 0 to stop.
+typedef int (*t_specmags_stft_edit_fn)(void *ctx, float *row, int64_t frame);
+// Forward transform, edit and inverse of stft_length floats of samples in one
+// pass, frame by frame: the frames reach `edit` (null: no edit) in order
+// from frame 0, and stft_out receives what forward, the same edit of the
+// whole stft_frames and inverse would give, bit for bit.  stft_frames is
+// neither used nor changed.  Returns 1 when it ran; 0 when it did not (as
+// forward, or no memory for a row) or `edit` stopped it, stft_out then being
+// incomplete.
+int specmags_stft_stream(t_specmags *m, const float *samples, t_specmags_stft_edit_fn edit, void *ctx);
 
 // Frees every array, table, setup and the worker task and clears the record.
 // Safe on a cleared record and when called twice.

@@ -8,6 +8,12 @@
 // specmags_stft_update (stft_length); forward and inverse use that length, so
 // a rebuild of the display analysis in between cannot make them overrun.
 // Arrays of an unchanged size are kept across updates.
+//
+// An edit runs specmags_stft_stream: each frame is transformed, edited and
+// resynthesised while it is in the cache, so the spectra of the whole
+// channel (four times the signal, as complex values) are never written out
+// and read back.  The whole-channel frames exist only for callers of
+// specmags_stft_forward, which allocates them on first use.
 #include "pffft.h"
 #include "specmags_alloc.h"
 #include "specmags_internal.h"
@@ -78,11 +84,55 @@ void store_row(float *row, const float *spec, int64_t n)
     row[n + 1] = 0.0f;
 }
 
-int stft_ready(const t_specmags *m)
+// Setup, window, block and work area for the current N and a channel of at
+// least N samples: what the transforms need besides the frames.
+int stft_sizes_ready(const t_specmags *m)
 {
     const int64_t n = m->stft_win_size;
-    return m->stft_setup && m->stft_setup_size == n && m->stft_frames && m->stft_out && m->stft_frame_buf &&
-           m->stft_work && m->stft_window && m->stft_length >= n;
+    return m->stft_setup && m->stft_setup_size == n && m->stft_out && m->stft_frame_buf && m->stft_work &&
+           m->stft_window && m->stft_length >= n && m->stft_num_frames >= 1;
+}
+
+int64_t frames_floats(const t_specmags *m)
+{
+    return m->stft_num_frames * m->stft_num_bins * 2;
+}
+
+int frames_ready(const t_specmags *m)
+{
+    return m->stft_frames && m->stft_frames_cap == frames_floats(m);
+}
+
+// Frame i of samples into row.
+void forward_frame(t_specmags *m, const float *samples, int64_t i, float *row)
+{
+    const int64_t n = m->stft_win_size;
+    float *buf = m->stft_frame_buf;
+    specmags_window_copy(buf, samples + i * m->stft_hop, m->stft_window, n);
+    pffft_transform_ordered(m->stft_setup, buf, buf, m->stft_work, PFFFT_FORWARD);
+    store_row(row, buf, n);
+}
+
+// Row of frame i back into the time domain, overlap-added into stft_out.
+// `in` is an aligned block of N floats.
+void inverse_frame(t_specmags *m, const float *row, int64_t i, float *in)
+{
+    const int64_t n = m->stft_win_size;
+    const int64_t hop = m->stft_hop;
+    in[0] = row[0];
+    in[1] = row[n];
+    memcpy(in + 2, row + 2, (size_t)(n - 2) * sizeof(float));
+    pffft_transform_ordered(m->stft_setup, in, m->stft_frame_buf, m->stft_work, PFFFT_BACKWARD);
+    // The first three quarters overlap earlier frames; the last is new.
+    specmags_synth_frame(m->stft_out + i * hop, m->stft_frame_buf, m->stft_window, 0.5f / (float)n,
+                         i == 0 ? 0 : n - hop, n);
+}
+
+// Zeroes the samples after the last frame, which no frame reaches.
+void clear_tail(t_specmags *m)
+{
+    const int64_t covered = (m->stft_num_frames - 1) * m->stft_hop + m->stft_win_size;
+    memset(m->stft_out + covered, 0, (size_t)(m->stft_length - covered) * sizeof(float));
 }
 
 } // namespace
@@ -105,63 +155,88 @@ int specmags_stft_update(t_specmags *m)
     m->stft_num_bins = (int)(n / 2 + 1);
     const int64_t frames = len < n ? 1 : (len - n) / m->stft_hop + 1;
     int64_t out_cap = m->stft_out ? m->stft_length : 0;
-    const int ok = ensure_floats(&m->stft_frames, &m->stft_frames_cap, frames * m->stft_num_bins * 2) &&
-                   ensure_floats(&m->stft_out, &out_cap, len) && ensure_stft_size(m, n);
+    const int ok = ensure_floats(&m->stft_out, &out_cap, len) && ensure_stft_size(m, n);
     if (!ok) {
         specmags_stft_free(m);
         return 0;
     }
     m->stft_num_frames = frames;
     m->stft_length = len;
+    // Frames of another size are of no further use; frames of this size are
+    // kept for the next specmags_stft_forward.
+    if (m->stft_frames && !frames_ready(m)) {
+        specmags_free(m->stft_frames);
+        m->stft_frames = nullptr;
+        m->stft_frames_cap = 0;
+    }
     return 1;
 }
 
 int specmags_stft_forward(t_specmags *m, const float *samples)
 {
-    if (!samples || !stft_ready(m))
+    if (!samples || !stft_sizes_ready(m))
         return 0;
-    const int64_t n = m->stft_win_size;
-    const int64_t hop = m->stft_hop;
+    if (!frames_ready(m) && !ensure_floats(&m->stft_frames, &m->stft_frames_cap, frames_floats(m)))
+        return 0;
     const int64_t row_floats = 2 * (int64_t)m->stft_num_bins;
-    float *buf = m->stft_frame_buf;
     for (int64_t i = 0; i < m->stft_num_frames; i++) {
         // The next row's lines arrive while this frame is transformed, so the
-        // row store below hits the cache.
+        // row store hits the cache.
         if (i + 1 < m->stft_num_frames)
             specmags_prefetch(m->stft_frames + (i + 1) * row_floats, row_floats * 4);
-        specmags_window_copy(buf, samples + i * hop, m->stft_window, n);
-        pffft_transform_ordered(m->stft_setup, buf, buf, m->stft_work, PFFFT_FORWARD);
-        store_row(m->stft_frames + i * row_floats, buf, n);
+        forward_frame(m, samples, i, m->stft_frames + i * row_floats);
     }
     return 1;
 }
 
 int specmags_stft_inverse(t_specmags *m)
 {
-    if (!stft_ready(m))
+    if (!stft_sizes_ready(m) || !frames_ready(m))
+        return 0;
+    float *in = specmags_alloc_floats(m->stft_win_size);
+    if (!in)
+        return 0;
+    const int64_t row_floats = 2 * (int64_t)m->stft_num_bins;
+    for (int64_t i = 0; i < m->stft_num_frames; i++)
+        inverse_frame(m, m->stft_frames + i * row_floats, i, in);
+    clear_tail(m);
+    specmags_free(in);
+    return 1;
+}
+
+int specmags_stft_stream(t_specmags *m, const float *samples, t_specmags_stft_edit_fn edit, void *ctx)
+{
+    if (!samples || !stft_sizes_ready(m))
         return 0;
     const int64_t n = m->stft_win_size;
     const int64_t hop = m->stft_hop;
-    const int64_t row_floats = 2 * (int64_t)m->stft_num_bins;
-    float *in = specmags_alloc_floats(n);
-    if (!in)
-        return 0;
     const float scale = 0.5f / (float)n;
-    float *out = m->stft_out;
+    // One row, aligned for PFFFT.  The ordered spectrum is written straight
+    // into it and only DC's and Nyquist's places are swapped to make a row
+    // (and swapped back before the inverse), so no frame is ever copied.
+    float *row = specmags_alloc_floats(n + 2);
+    if (!row)
+        return 0;
+    float *buf = m->stft_frame_buf;
+    int ok = 1;
     for (int64_t i = 0; i < m->stft_num_frames; i++) {
-        const float *row = m->stft_frames + i * row_floats;
-        in[0] = row[0];
-        in[1] = row[n];
-        memcpy(in + 2, row + 2, (size_t)(n - 2) * sizeof(float));
-        pffft_transform_ordered(m->stft_setup, in, m->stft_frame_buf, m->stft_work, PFFFT_BACKWARD);
-        // The first three quarters overlap earlier frames; the last is new.
-        specmags_synth_frame(out + i * hop, m->stft_frame_buf, m->stft_window, scale, i == 0 ? 0 : n - hop,
-                             n);
+        specmags_window_copy(buf, samples + i * hop, m->stft_window, n);
+        pffft_transform_ordered(m->stft_setup, buf, row, m->stft_work, PFFFT_FORWARD);
+        row[n] = row[1];
+        row[n + 1] = 0.0f;
+        row[1] = 0.0f;
+        if (edit && !edit(ctx, row, i)) {
+            ok = 0;
+            break;
+        }
+        row[1] = row[n];
+        pffft_transform_ordered(m->stft_setup, row, buf, m->stft_work, PFFFT_BACKWARD);
+        specmags_synth_frame(m->stft_out + i * hop, buf, m->stft_window, scale, i == 0 ? 0 : n - hop, n);
     }
-    const int64_t covered = (m->stft_num_frames - 1) * hop + n;
-    memset(out + covered, 0, (size_t)(m->stft_length - covered) * sizeof(float));
-    specmags_free(in);
-    return 1;
+    if (ok)
+        clear_tail(m);
+    specmags_free(row);
+    return ok;
 }
 
 void specmags_stft_free(t_specmags *m)

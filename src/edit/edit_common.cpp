@@ -1,7 +1,8 @@
 // Shared pieces of the edit kernels: reading the edit STFT geometry from the
-// analysis state, frame times and bin ranges, the 0 / 1 / multiply gain
-// rule, the checked view of a shape set, and the zeroed-allocation wrapper
-// through which the shift kernels get their working arrays.
+// analysis state, the dispatch of a pass to its kernel, frame times and bin
+// ranges, the 0 / 1 / multiply gain rule, the checked view of a shape set,
+// and the zeroed-allocation wrapper through which the kernels get their
+// working state.
 #include "edit_internal.h"
 
 #include <math.h>
@@ -29,10 +30,10 @@ void specedit_set_calloc(t_specedit_calloc_fn fn)
     s_calloc_fn = fn;
 }
 
-int specedit_geometry_get(const t_specmags *m, t_specedit_geometry *g)
+int specedit_geometry_sizes(const t_specmags *m, t_specedit_geometry *g)
 {
     memset(g, 0, sizeof(*g));
-    if (!m || !m->stft_frames || m->stft_num_bins < 1 || m->stft_num_frames < 1)
+    if (!m || m->stft_num_bins < 1 || m->stft_num_frames < 1)
         return 0;
     if (m->stft_win_size < 1 || m->stft_hop < 1)
         return 0;
@@ -46,6 +47,61 @@ int specedit_geometry_get(const t_specmags *m, t_specedit_geometry *g)
     g->sample_rate = m->sample_rate;
     g->bin_hz = m->sample_rate / (double)m->stft_win_size;
     return 1;
+}
+
+int specedit_geometry_get(const t_specmags *m, t_specedit_geometry *g)
+{
+    if (!specedit_geometry_sizes(m, g))
+        return 0;
+    if (!g->frames) {
+        memset(g, 0, sizeof(*g));
+        return 0;
+    }
+    return 1;
+}
+
+int specedit_pass_begin(t_specedit_pass *p, const t_specmags *m, const t_specedit_op *op)
+{
+    memset(p, 0, sizeof(*p));
+    t_specedit_geometry g;
+    if (!op || !specedit_geometry_sizes(m, &g))
+        return 0;
+    p->kernel = op->kernel;
+    switch (op->kernel) {
+    case SPECEDIT_GAIN_MASK:
+        return specedit_gain_pass_init(&p->work, &g, op);
+    case SPECEDIT_FREQ_SHIFT:
+    case SPECEDIT_PITCH_SHIFT:
+        return specedit_shift_pass_init(&p->work, &g, op);
+    }
+    return 0;
+}
+
+int specedit_pass_frames(t_specedit_pass *p, float *rows, int64_t first, int64_t count)
+{
+    if (first != p->next_frame)
+        return 0;
+    if (count <= 0)
+        return 1;
+    if (p->work) {
+        if (p->kernel == SPECEDIT_GAIN_MASK)
+            specedit_gain_pass_frames(p->work, rows, first, count);
+        else
+            specedit_shift_pass_frames(p->work, rows, first, count);
+    }
+    p->next_frame += count;
+    return 1;
+}
+
+void specedit_pass_end(t_specedit_pass *p)
+{
+    if (p->work) {
+        if (p->kernel == SPECEDIT_GAIN_MASK)
+            specedit_gain_pass_free(p->work);
+        else
+            specedit_shift_pass_free(p->work);
+    }
+    p->work = nullptr;
 }
 
 double specedit_frame_time(const t_specedit_geometry *g, int64_t i)

@@ -24,6 +24,21 @@ typedef struct _specedit_geometry {
 // kernels can work on, 0 when it does not (no frames, no bins, bad sizes).
 int specedit_geometry_get(const t_specmags *m, t_specedit_geometry *g);
 
+// The same for the sizes alone: returns 1 when they are usable, whether or
+// not stft_frames exists (g->frames is then whatever the state holds).
+int specedit_geometry_sizes(const t_specmags *m, t_specedit_geometry *g);
+
+// The kernels behind specedit_pass_*.  init sets *work to a working state
+// from specedit_calloc, or to null when the kernel has nothing to do, and
+// returns 1; it returns 0, with nothing allocated, when it could not
+// allocate.  frames edits count rows from frame first on; free releases.
+int specedit_gain_pass_init(void **work, const t_specedit_geometry *g, const t_specedit_op *op);
+void specedit_gain_pass_frames(void *work, float *rows, int64_t first, int64_t count);
+void specedit_gain_pass_free(void *work);
+int specedit_shift_pass_init(void **work, const t_specedit_geometry *g, const t_specedit_op *op);
+void specedit_shift_pass_frames(void *work, float *rows, int64_t first, int64_t count);
+void specedit_shift_pass_free(void *work);
+
 // Start time of frame i in ms: i * hop / sample_rate * 1000.
 double specedit_frame_time(const t_specedit_geometry *g, int64_t i);
 

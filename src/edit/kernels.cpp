@@ -5,9 +5,9 @@
 // the frame's start time with every shape, pairs the sorted crossings of
 // each shape into bin intervals, merges the intervals of all shapes and
 // applies the inside gain to the merged intervals and the outside gain to
-// the gaps, so overlapping shapes get the gain once.  Neither kernel
-// allocates: the crossing and interval lists are fixed-size arrays on the
-// stack.
+// the gaps, so overlapping shapes get the gain once.  The crossing and
+// interval lists are fixed-size arrays on the stack; only a pass allocates
+// (its working state, which outlives one call).
 #include "edit_internal.h"
 
 #include <algorithm>
@@ -28,25 +28,44 @@ int specedit_point_in_polygon(const double *points, long first, long count, doub
     return inside;
 }
 
-void specedit_apply_gain_mask_selection(t_specmags *m, const t_specedit_rect *rect,
-                                        double gain_in, double gain_out)
-{
+// Working state of a gain mask: the geometry, the region and the gains.
+typedef struct _gain_work {
     t_specedit_geometry g;
-    if (!rect || !specedit_geometry_get(m, &g))
+    int use_shapes;
+    double tmin, tmax;  // rectangle: sorted time range (ms)
+    long lo, hi;        // rectangle: bin range
+    t_specedit_shape_list list;
+    double gain_in, gain_out;
+} t_gain_work;
+
+static void gain_work_init(t_gain_work *w, const t_specedit_geometry *g, const t_specedit_op *op)
+{
+    w->g = *g;
+    w->gain_in = op->gain_in;
+    w->gain_out = op->gain_out;
+    w->use_shapes = op->rect == nullptr;
+    if (w->use_shapes) {
+        specedit_shape_list_init(&w->list, op->shapes);
         return;
-    double t0 = rect->start_ms, t1 = rect->end_ms;
-    double tmin = t0 < t1 ? t0 : t1, tmax = t0 < t1 ? t1 : t0;
-    long lo, hi, n = g.num_bins;
-    specedit_bin_range(rect->low_hz, rect->high_hz, g.bin_hz, n, &lo, &hi);
-    for (int64_t i = 0; i < g.num_frames; i++) {
-        float *row = g.frames + (size_t)i * (size_t)n * 2;
-        double t = specedit_frame_time(&g, i);
-        if (tmin <= t && t <= tmax && lo <= hi) {
-            specedit_gain_bins(row, 0, lo - 1, gain_out);
-            specedit_gain_bins(row, lo, hi, gain_in);
-            specedit_gain_bins(row, hi + 1, n - 1, gain_out);
+    }
+    double t0 = op->rect->start_ms, t1 = op->rect->end_ms;
+    w->tmin = t0 < t1 ? t0 : t1;
+    w->tmax = t0 < t1 ? t1 : t0;
+    specedit_bin_range(op->rect->low_hz, op->rect->high_hz, g->bin_hz, g->num_bins, &w->lo, &w->hi);
+}
+
+static void gain_rect_frames(const t_gain_work *w, float *rows, int64_t first, int64_t count)
+{
+    long lo = w->lo, hi = w->hi, n = w->g.num_bins;
+    for (int64_t r = 0; r < count; r++) {
+        float *row = rows + (size_t)r * (size_t)n * 2;
+        double t = specedit_frame_time(&w->g, first + r);
+        if (w->tmin <= t && t <= w->tmax && lo <= hi) {
+            specedit_gain_bins(row, 0, lo - 1, w->gain_out);
+            specedit_gain_bins(row, lo, hi, w->gain_in);
+            specedit_gain_bins(row, hi + 1, n - 1, w->gain_out);
         } else {
-            specedit_gain_bins(row, 0, n - 1, gain_out);
+            specedit_gain_bins(row, 0, n - 1, w->gain_out);
         }
     }
 }
@@ -131,30 +150,81 @@ static void apply_intervals(float *row, long n, const t_bin_interval *iv, long c
     specedit_gain_bins(row, next, n - 1, gain_out);
 }
 
-void specedit_apply_gain_mask_shapes(t_specmags *m, const t_specedit_shapes *shapes,
-                                     double gain_in, double gain_out)
+static void gain_shapes_frames(const t_gain_work *w, float *rows, int64_t first, int64_t count)
+{
+    const t_specedit_shape_list *list = &w->list;
+    double cross[SPECEDIT_MAX_CROSSINGS];
+    t_bin_interval iv[SPECEDIT_MAX_INTERVALS];
+    long n = w->g.num_bins;
+    for (int64_t r = 0; r < count; r++) {
+        float *row = rows + (size_t)r * (size_t)n * 2;
+        double t = specedit_frame_time(&w->g, first + r);
+        long nv = 0;
+        for (long s = 0; s < list->count; s++) {
+            const t_specedit_shape_ref *ref = &list->shape[s];
+            // Every crossing edge has finite end times around t.
+            if (!(t >= ref->tmin && t <= ref->tmax))
+                continue;
+            long nc = shape_crossings(list->points, ref, t, cross);
+            nv = shape_intervals(&w->g, cross, nc, iv, nv);
+        }
+        nv = intervals_merge(iv, nv);
+        apply_intervals(row, n, iv, nv, w->gain_in, w->gain_out);
+    }
+}
+
+static void gain_frames(const t_gain_work *w, float *rows, int64_t first, int64_t count)
+{
+    if (w->use_shapes)
+        gain_shapes_frames(w, rows, first, count);
+    else
+        gain_rect_frames(w, rows, first, count);
+}
+
+// The whole-spectra kernels keep their working state on the stack: they
+// allocate nothing.
+static void gain_whole(t_specmags *m, const t_specedit_op *op)
 {
     t_specedit_geometry g;
     if (!specedit_geometry_get(m, &g))
         return;
-    t_specedit_shape_list list;
-    specedit_shape_list_init(&list, shapes);
-    double cross[SPECEDIT_MAX_CROSSINGS];
-    t_bin_interval iv[SPECEDIT_MAX_INTERVALS];
-    long n = g.num_bins;
-    for (int64_t i = 0; i < g.num_frames; i++) {
-        float *row = g.frames + (size_t)i * (size_t)n * 2;
-        double t = specedit_frame_time(&g, i);
-        long count = 0;
-        for (long s = 0; s < list.count; s++) {
-            const t_specedit_shape_ref *ref = &list.shape[s];
-            // Every crossing edge has finite end times around t.
-            if (!(t >= ref->tmin && t <= ref->tmax))
-                continue;
-            long nc = shape_crossings(list.points, ref, t, cross);
-            count = shape_intervals(&g, cross, nc, iv, count);
-        }
-        count = intervals_merge(iv, count);
-        apply_intervals(row, n, iv, count, gain_in, gain_out);
-    }
+    t_gain_work w;
+    gain_work_init(&w, &g, op);
+    gain_frames(&w, g.frames, 0, g.num_frames);
+}
+
+void specedit_apply_gain_mask_selection(t_specmags *m, const t_specedit_rect *rect,
+                                        double gain_in, double gain_out)
+{
+    if (!rect)
+        return;
+    t_specedit_op op = {SPECEDIT_GAIN_MASK, rect, nullptr, 0, 0, gain_in, gain_out, 0.0, 1.0};
+    gain_whole(m, &op);
+}
+
+void specedit_apply_gain_mask_shapes(t_specmags *m, const t_specedit_shapes *shapes,
+                                     double gain_in, double gain_out)
+{
+    t_specedit_op op = {SPECEDIT_GAIN_MASK, nullptr, shapes, 0, 0, gain_in, gain_out, 0.0, 1.0};
+    gain_whole(m, &op);
+}
+
+int specedit_gain_pass_init(void **work, const t_specedit_geometry *g, const t_specedit_op *op)
+{
+    t_gain_work *w = (t_gain_work *)specedit_calloc(1, sizeof(t_gain_work));
+    *work = w;
+    if (!w)
+        return 0;
+    gain_work_init(w, g, op);
+    return 1;
+}
+
+void specedit_gain_pass_frames(void *work, float *rows, int64_t first, int64_t count)
+{
+    gain_frames((const t_gain_work *)work, rows, first, count);
+}
+
+void specedit_gain_pass_free(void *work)
+{
+    specedit_free(work);
 }

@@ -3,9 +3,12 @@
 // The kernels change the edit STFT spectra of a t_specmags (stft_frames,
 // stft_num_frames rows of stft_num_bins (re, im) float pairs) in place: a gain
 // mask, a frequency shift and a pitch shift, each over the selection rectangle
-// or over the drawn shapes.  The edit pipeline runs specmags_stft_forward,
-// one kernel and specmags_stft_inverse; the kernels know nothing of buffers,
-// undo or the user interface and call no host function.
+// or over the drawn shapes.  Each kernel runs either over the whole
+// stft_frames (the specedit_apply_* functions) or as a pass over the frames
+// in order, any number at a time (specedit_pass_*), which is how the edit
+// pipeline runs it inside specmags_stft_stream, a frame at a time; both give
+// the same spectra bit for bit.  The kernels know nothing of buffers, undo or the user interface and
+// call no host function.
 //
 // Time-frequency plane: frame i has the time T_i = i * stft_hop / sample_rate
 // * 1000 ms (the start of its block, not its centre); bin k has the frequency
@@ -58,9 +61,52 @@ typedef struct _specedit_shapes {
     long shape_count;
 } t_specedit_shapes;
 
+enum e_specedit_kernel {
+    SPECEDIT_GAIN_MASK = 0,
+    SPECEDIT_FREQ_SHIFT = 1,
+    SPECEDIT_PITCH_SHIFT = 2
+};
+
+// One kernel call as data.  The region is the rectangle when rect is not
+// null, else the shapes (null: no shapes).  Both are borrowed and must stay
+// unchanged until the pass ends.
+typedef struct _specedit_op {
+    int kernel;                      // e_specedit_kernel
+    const t_specedit_rect *rect;
+    const t_specedit_shapes *shapes;
+    int mode;                        // shift kernels: e_specedit_mode
+    int inverted;                    // shift kernels: edit the complement
+    double gain_in, gain_out;        // gain mask
+    double shift;                    // frequency shift: Hz; pitch shift: semitones
+    double gain;                     // shift kernels
+} t_specedit_op;
+
+// A kernel running over a stream of frames.
+typedef struct _specedit_pass {
+    int kernel;          // e_specedit_kernel
+    void *work;          // the kernel's working state; null when it has nothing to do
+    int64_t next_frame;  // the frame the next block must start with
+} t_specedit_pass;
+
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+// Sets up op for the edit STFT sizes of m (N, hop, bins, frames and sample
+// rate; the frames themselves need not exist).  Returns 1 when the pass is
+// ready, also when the kernel has nothing to do (a shift of 0); 0 when the
+// sizes are unusable or the working state could not be allocated, with
+// nothing to end.
+int specedit_pass_begin(t_specedit_pass *p, const t_specmags *m, const t_specedit_op *op);
+
+// Edits count rows of stft_num_bins (re, im) pairs in place, row r being
+// frame first + r.  Blocks must come in frame order from frame 0 (the pitch
+// shift carries phases from frame to frame): returns 1, or 0 with the rows
+// untouched when first is not the frame after the previous block.
+int specedit_pass_frames(t_specedit_pass *p, float *rows, int64_t first, int64_t count);
+
+// Frees the working state.  Safe after a failed begin and when called twice.
+void specedit_pass_end(t_specedit_pass *p);
 
 // 1 if (time_ms, freq_hz) lies inside the polygon of count vertices starting
 // at vertex first of points (even-odd rule), else 0; 0 for fewer than 3

@@ -8,10 +8,11 @@
 // complex linear interpolation and a per-frame phase rotation that keeps the
 // shifted partials coherent from hop to hop.  The pitch shift scales bin
 // positions by a ratio and resynthesises each target with a phase vocoder
-// whose state (previous phases, synthesis phases) lives for the whole call.
+// whose state (previous phases, synthesis phases) lives for the whole call
+// or pass, carried from block to block.
 //
-// All working arrays are allocated once per call, before any frame is
-// touched; if one allocation fails the kernel frees the others and returns 0
+// All working arrays are allocated once per call or pass, before any frame
+// is touched; if one allocation fails the kernel frees the others and returns 0
 // with the spectra unchanged.
 #include "edit_internal.h"
 
@@ -60,12 +61,11 @@ static void shift_work_free(t_shift_work *w)
 // mode flags and the arrays; the caller then fills src_pos and src_hz and
 // calls shift_work_ready.  Returns 1 on success; on failure everything
 // obtained is freed and 0 returned.
-static int shift_work_init(t_shift_work *w, const t_specmags *m, const t_specedit_rect *rect,
+static int shift_work_init(t_shift_work *w, const t_specedit_geometry *g, const t_specedit_rect *rect,
                            const t_specedit_shapes *shapes, int mode, int inverted, double gain)
 {
     memset(w, 0, sizeof(*w));
-    if (!specedit_geometry_get(m, &w->g))
-        return 0;
+    w->g = *g;
     if (mode < SPECEDIT_MOVE_MIX)
         mode = SPECEDIT_MOVE_MIX;
     if (mode > SPECEDIT_COPY_REPLACE)
@@ -197,49 +197,34 @@ static void freq_shift_frame(t_shift_work *w, const float *x_in, double phi)
     }
 }
 
-static int freq_shift_run(t_specmags *m, const t_specedit_rect *rect,
-                          const t_specedit_shapes *shapes, int mode, int inverted,
-                          double shift_hz, double gain)
+// Source positions of the frequency shift; the rotation per frame goes to
+// *phi_step.  Returns as shift_work_ready.
+static int freq_shift_setup(t_shift_work *w, double shift_hz, double *phi_step)
 {
-    if (shift_hz == 0.0 || !isfinite(shift_hz))
-        return 1;
-    t_shift_work w;
-    if (!shift_work_init(&w, m, rect, shapes, mode, inverted, gain))
-        return 0;
-    long n = w.g.num_bins;
-    double shift_bins = shift_hz / w.g.bin_hz;
+    long n = w->g.num_bins;
+    double shift_bins = shift_hz / w->g.bin_hz;
     for (long j = 0; j < n; j++) {
-        w.src_pos[j] = (double)j - shift_bins;
-        w.src_hz[j] = w.src_pos[j] * w.g.bin_hz;
+        w->src_pos[j] = (double)j - shift_bins;
+        w->src_hz[j] = w->src_pos[j] * w->g.bin_hz;
     }
-    if (!shift_work_ready(&w))
-        return 0;
-    double phi_step = 2.0 * M_PI * shift_bins * (double)w.g.hop / (double)w.g.win_size;
-    for (int64_t i = 0; i < w.g.num_frames; i++) {
-        float *row = w.g.frames + (size_t)i * (size_t)n * 2;
-        double t = specedit_frame_time(&w.g, i);
-        if (!specedit_region_frame_edited(&w.region, t))
+    *phi_step = 2.0 * M_PI * shift_bins * (double)w->g.hop / (double)w->g.win_size;
+    return shift_work_ready(w);
+}
+
+static void freq_shift_frames(t_shift_work *w, double phi_step, float *rows, int64_t first,
+                              int64_t count)
+{
+    long n = w->g.num_bins;
+    for (int64_t r = 0; r < count; r++) {
+        int64_t i = first + r;
+        float *row = rows + (size_t)r * (size_t)n * 2;
+        double t = specedit_frame_time(&w->g, i);
+        if (!specedit_region_frame_edited(&w->region, t))
             continue;
-        shift_frame_begin(&w, row, t);
-        freq_shift_frame(&w, row, phi_step * (double)i);
-        shift_frame_end(&w, row);
+        shift_frame_begin(w, row, t);
+        freq_shift_frame(w, row, phi_step * (double)i);
+        shift_frame_end(w, row);
     }
-    shift_work_free(&w);
-    return 1;
-}
-
-int specedit_apply_freq_shift_selection(t_specmags *m, const t_specedit_rect *rect, int mode,
-                                        int inverted, double shift_hz, double gain)
-{
-    if (!rect)
-        return 0;
-    return freq_shift_run(m, rect, nullptr, mode, inverted, shift_hz, gain);
-}
-
-int specedit_apply_freq_shift_shapes(t_specmags *m, const t_specedit_shapes *shapes, int mode,
-                                     int inverted, double shift_hz, double gain)
-{
-    return freq_shift_run(m, nullptr, shapes, mode, inverted, shift_hz, gain);
 }
 
 // Phase-vocoder state of the pitch shift, alive for the whole call.
@@ -350,64 +335,169 @@ static void pitch_shift_frame(t_shift_work *w, t_pitch_work *p, double ratio, do
     }
 }
 
-static int pitch_shift_run(t_specmags *m, const t_specedit_rect *rect,
-                           const t_specedit_shapes *shapes, int mode, int inverted,
-                           double semitones, double gain)
+// Source positions of the pitch shift for semitones (already clamped), its
+// ratio and phase advance per bin and hop, and the vocoder state.  Returns 1
+// on success; on failure frees everything and returns 0.
+static int pitch_shift_setup(t_shift_work *w, t_pitch_work *p, double semitones, double *ratio,
+                             double *e)
 {
-    if (semitones == 0.0 || !isfinite(semitones))
-        return 1;
-    // +-100 octaves keeps the ratio and the phase increments finite; beyond
-    // a few octaves every source already falls outside the spectrum or on DC.
-    if (semitones > 1200.0)
-        semitones = 1200.0;
-    if (semitones < -1200.0)
-        semitones = -1200.0;
-    t_shift_work w;
-    if (!shift_work_init(&w, m, rect, shapes, mode, inverted, gain))
-        return 0;
-    long n = w.g.num_bins;
-    double ratio = pow(2.0, semitones / 12.0);
-    double e = 2.0 * M_PI * (double)w.g.hop / (double)w.g.win_size;
+    long n = w->g.num_bins;
+    *ratio = pow(2.0, semitones / 12.0);
+    *e = 2.0 * M_PI * (double)w->g.hop / (double)w->g.win_size;
     for (long j = 0; j < n; j++) {
-        w.src_pos[j] = (double)j / ratio;
-        w.src_hz[j] = w.src_pos[j] * w.g.bin_hz;
+        w->src_pos[j] = (double)j / *ratio;
+        w->src_hz[j] = w->src_pos[j] * w->g.bin_hz;
     }
-    if (!shift_work_ready(&w))
+    if (!shift_work_ready(w))
         return 0;
-    t_pitch_work p;
-    memset(&p, 0, sizeof(p));
-    if (!pitch_work_init(&p, (size_t)n)) {
-        shift_work_free(&w);
+    memset(p, 0, sizeof(*p));
+    if (!pitch_work_init(p, (size_t)n)) {
+        shift_work_free(w);
         return 0;
     }
-    for (int64_t i = 0; i < w.g.num_frames; i++) {
-        float *row = w.g.frames + (size_t)i * (size_t)n * 2;
-        double t = specedit_frame_time(&w.g, i);
-        pitch_analyse(&p, row, n, i, e);
-        if (!specedit_region_frame_edited(&w.region, t)) {
+    return 1;
+}
+
+static void pitch_shift_frames(t_shift_work *w, t_pitch_work *p, double ratio, double e,
+                               float *rows, int64_t first, int64_t count)
+{
+    long n = w->g.num_bins;
+    for (int64_t r = 0; r < count; r++) {
+        int64_t i = first + r;
+        float *row = rows + (size_t)r * (size_t)n * 2;
+        double t = specedit_frame_time(&w->g, i);
+        pitch_analyse(p, row, n, i, e);
+        if (!specedit_region_frame_edited(&w->region, t)) {
             for (long j = 0; j < n; j++)
-                p.synth[j] += (double)j * e;
+                p->synth[j] += (double)j * e;
             continue;
         }
-        shift_frame_begin(&w, row, t);
-        pitch_shift_frame(&w, &p, ratio, e);
-        shift_frame_end(&w, row);
+        shift_frame_begin(w, row, t);
+        pitch_shift_frame(w, p, ratio, e);
+        shift_frame_end(w, row);
     }
-    pitch_work_free(&p);
-    shift_work_free(&w);
+}
+
+// A shift kernel with everything it needs from frame to frame.
+typedef struct _shift_pass {
+    int pitch;        // 0 frequency shift, 1 pitch shift
+    t_shift_work w;
+    t_pitch_work p;   // pitch shift only
+    double phi_step;  // frequency shift: rotation per frame
+    double ratio, e;  // pitch shift: frequency ratio, phase advance per bin and hop
+} t_shift_pass;
+
+// A shift of exactly 0 (or a non-finite one) leaves the spectra alone.
+static int shift_does_nothing(const t_specedit_op *op)
+{
+    return op->shift == 0.0 || !isfinite(op->shift);
+}
+
+// Sets up s for op, a shift that does something.  Returns 1 when ready, 0
+// when an allocation failed (nothing left allocated).
+static int shift_pass_setup(t_shift_pass *s, const t_specedit_geometry *g, const t_specedit_op *op)
+{
+    s->pitch = op->kernel == SPECEDIT_PITCH_SHIFT;
+    double shift = op->shift;
+    if (s->pitch) {
+        // +-100 octaves keeps the ratio and the phase increments finite;
+        // beyond a few octaves every source already falls outside the
+        // spectrum or on DC.
+        if (shift > 1200.0)
+            shift = 1200.0;
+        if (shift < -1200.0)
+            shift = -1200.0;
+    }
+    if (!shift_work_init(&s->w, g, op->rect, op->rect ? nullptr : op->shapes, op->mode, op->inverted,
+                         op->gain))
+        return 0;
+    return s->pitch ? pitch_shift_setup(&s->w, &s->p, shift, &s->ratio, &s->e)
+                    : freq_shift_setup(&s->w, shift, &s->phi_step);
+}
+
+static void shift_pass_frames(t_shift_pass *s, float *rows, int64_t first, int64_t count)
+{
+    if (s->pitch)
+        pitch_shift_frames(&s->w, &s->p, s->ratio, s->e, rows, first, count);
+    else
+        freq_shift_frames(&s->w, s->phi_step, rows, first, count);
+}
+
+static void shift_pass_free(t_shift_pass *s)
+{
+    if (s->pitch)
+        pitch_work_free(&s->p);
+    shift_work_free(&s->w);
+}
+
+// A shift kernel over the whole spectra, its pass record on the stack.  The
+// region is rect when it is given, else shapes.
+static int shift_whole(t_specmags *m, int kernel, const t_specedit_rect *rect,
+                       const t_specedit_shapes *shapes, int mode, int inverted, double shift,
+                       double gain)
+{
+    t_specedit_op op = {kernel, rect, shapes, mode, inverted, 1.0, 1.0, shift, gain};
+    if (shift_does_nothing(&op))
+        return 1;
+    t_specedit_geometry g;
+    if (!specedit_geometry_get(m, &g))
+        return 0;
+    t_shift_pass s;
+    if (!shift_pass_setup(&s, &g, &op))
+        return 0;
+    shift_pass_frames(&s, g.frames, 0, g.num_frames);
+    shift_pass_free(&s);
     return 1;
+}
+
+int specedit_shift_pass_init(void **work, const t_specedit_geometry *g, const t_specedit_op *op)
+{
+    *work = nullptr;
+    if (shift_does_nothing(op))
+        return 1;
+    t_shift_pass *s = (t_shift_pass *)specedit_calloc(1, sizeof(t_shift_pass));
+    if (!s)
+        return 0;
+    if (!shift_pass_setup(s, g, op)) {
+        specedit_free(s);
+        return 0;
+    }
+    *work = s;
+    return 1;
+}
+
+void specedit_shift_pass_frames(void *work, float *rows, int64_t first, int64_t count)
+{
+    shift_pass_frames((t_shift_pass *)work, rows, first, count);
+}
+
+void specedit_shift_pass_free(void *work)
+{
+    shift_pass_free((t_shift_pass *)work);
+    specedit_free(work);
+}
+
+int specedit_apply_freq_shift_selection(t_specmags *m, const t_specedit_rect *rect, int mode,
+                                        int inverted, double shift_hz, double gain)
+{
+    return rect ? shift_whole(m, SPECEDIT_FREQ_SHIFT, rect, nullptr, mode, inverted, shift_hz, gain) : 0;
+}
+
+int specedit_apply_freq_shift_shapes(t_specmags *m, const t_specedit_shapes *shapes, int mode,
+                                     int inverted, double shift_hz, double gain)
+{
+    return shift_whole(m, SPECEDIT_FREQ_SHIFT, nullptr, shapes, mode, inverted, shift_hz, gain);
 }
 
 int specedit_apply_pitch_shift_selection(t_specmags *m, const t_specedit_rect *rect, int mode,
                                          int inverted, double semitones, double gain)
 {
-    if (!rect)
-        return 0;
-    return pitch_shift_run(m, rect, nullptr, mode, inverted, semitones, gain);
+    return rect ? shift_whole(m, SPECEDIT_PITCH_SHIFT, rect, nullptr, mode, inverted, semitones, gain)
+                : 0;
 }
 
 int specedit_apply_pitch_shift_shapes(t_specmags *m, const t_specedit_shapes *shapes, int mode,
                                       int inverted, double semitones, double gain)
 {
-    return pitch_shift_run(m, nullptr, shapes, mode, inverted, semitones, gain);
+    return shift_whole(m, SPECEDIT_PITCH_SHIFT, nullptr, shapes, mode, inverted, semitones, gain);
 }

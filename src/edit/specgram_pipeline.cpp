@@ -1,6 +1,9 @@
 // The edit pipeline: from the buffer~ through the edit STFT and one kernel
 // back into the buffer~.
 //
+// The edit STFT streams: each frame is transformed, edited by the kernel's
+// pass and resynthesised before the next is analysed.
+//
 // Single channel: the working copy `samples` is analysed, edited and
 // resynthesised, and only the copy-back holds the buffer's sample lock.  All
 // channels: the buffer is locked for the whole loop; each channel is copied
@@ -16,9 +19,9 @@ namespace {
 
 enum e_target { TARGET_SELECTION, TARGET_SHAPES };
 
-// One kernel call with its arguments.  Returns 1 when it ran.
+// One kernel call with its arguments.
 struct edit_op {
-    enum e_kind { GAIN, FREQ, PITCH } kind;
+    int kernel; // e_specedit_kernel
     e_target target;
     int mode;
     double a, b; // gains (in, out), or (shift, gain)
@@ -36,34 +39,32 @@ t_specedit_shapes shape_set(const t_specgram *x)
     return s;
 }
 
-int run_kernel(t_specgram *x, const edit_op &op)
+int edit_frame(void *pass, float *row, int64_t frame)
 {
-    t_specmags *m = &x->mags;
-    t_specedit_rect rect = selection_rect(x); // afresh for every call
-    t_specedit_shapes shapes = shape_set(x);
-    int inv = x->edit_inverted ? 1 : 0;
-    switch (op.kind) {
-    case edit_op::GAIN:
-        if (op.target == TARGET_SELECTION)
-            specedit_apply_gain_mask_selection(m, &rect, op.a, op.b);
-        else
-            specedit_apply_gain_mask_shapes(m, &shapes, op.a, op.b);
-        return 1;
-    case edit_op::FREQ:
-        return op.target == TARGET_SELECTION ? specedit_apply_freq_shift_selection(m, &rect, op.mode, inv, op.a, op.b)
-                                             : specedit_apply_freq_shift_shapes(m, &shapes, op.mode, inv, op.a, op.b);
-    case edit_op::PITCH:
-        return op.target == TARGET_SELECTION
-                   ? specedit_apply_pitch_shift_selection(m, &rect, op.mode, inv, op.a, op.b)
-                   : specedit_apply_pitch_shift_shapes(m, &shapes, op.mode, inv, op.a, op.b);
-    }
-    return 0;
+    return specedit_pass_frames((t_specedit_pass *)pass, row, frame, 1);
 }
 
-// Forward, kernel, inverse of `signal` (num_samples floats).  1 when stft_out holds the result.
+// Forward, kernel, inverse of `signal` (num_samples floats), streamed frame
+// by frame.  1 when stft_out holds the result.
 int transform(t_specgram *x, const float *signal, const edit_op &op)
 {
-    return specmags_stft_forward(&x->mags, signal) && run_kernel(x, op) && specmags_stft_inverse(&x->mags);
+    t_specedit_rect rect = selection_rect(x); // afresh for every channel
+    t_specedit_shapes shapes = shape_set(x);
+    t_specedit_op k = {op.kernel, op.target == TARGET_SELECTION ? &rect : NULL, &shapes, op.mode,
+                       x->edit_inverted ? 1 : 0, 1.0, 1.0, 0.0, 1.0};
+    if (op.kernel == SPECEDIT_GAIN_MASK) {
+        k.gain_in = op.a;
+        k.gain_out = op.b;
+    } else {
+        k.shift = op.a;
+        k.gain = op.b;
+    }
+    t_specedit_pass pass;
+    if (!specedit_pass_begin(&pass, &x->mags, &k))
+        return 0;
+    const int ok = specmags_stft_stream(&x->mags, signal, edit_frame, &pass);
+    specedit_pass_end(&pass);
+    return ok;
 }
 
 void finish(t_specgram *x, t_buffer_obj *b)
@@ -153,30 +154,30 @@ int specgram_has_selection(const t_specgram *x)
 
 void specgram_gain_mask_selection_to_buffer(t_specgram *x, double gain_in, double gain_out)
 {
-    to_buffer(x, {edit_op::GAIN, TARGET_SELECTION, 0, gain_in, gain_out});
+    to_buffer(x, {SPECEDIT_GAIN_MASK, TARGET_SELECTION, 0, gain_in, gain_out});
 }
 
 void specgram_gain_mask_shapes_to_buffer(t_specgram *x, double gain_in, double gain_out)
 {
-    to_buffer(x, {edit_op::GAIN, TARGET_SHAPES, 0, gain_in, gain_out});
+    to_buffer(x, {SPECEDIT_GAIN_MASK, TARGET_SHAPES, 0, gain_in, gain_out});
 }
 
 void specgram_freq_shift_selection_to_buffer(t_specgram *x, int mode, double shift_hz, double gain)
 {
-    to_buffer(x, {edit_op::FREQ, TARGET_SELECTION, mode, shift_hz, gain});
+    to_buffer(x, {SPECEDIT_FREQ_SHIFT, TARGET_SELECTION, mode, shift_hz, gain});
 }
 
 void specgram_freq_shift_shapes_to_buffer(t_specgram *x, int mode, double shift_hz, double gain)
 {
-    to_buffer(x, {edit_op::FREQ, TARGET_SHAPES, mode, shift_hz, gain});
+    to_buffer(x, {SPECEDIT_FREQ_SHIFT, TARGET_SHAPES, mode, shift_hz, gain});
 }
 
 void specgram_pitch_shift_selection_to_buffer(t_specgram *x, int mode, double semitones, double gain)
 {
-    to_buffer(x, {edit_op::PITCH, TARGET_SELECTION, mode, semitones, gain});
+    to_buffer(x, {SPECEDIT_PITCH_SHIFT, TARGET_SELECTION, mode, semitones, gain});
 }
 
 void specgram_pitch_shift_shapes_to_buffer(t_specgram *x, int mode, double semitones, double gain)
 {
-    to_buffer(x, {edit_op::PITCH, TARGET_SHAPES, mode, semitones, gain});
+    to_buffer(x, {SPECEDIT_PITCH_SHIFT, TARGET_SHAPES, mode, semitones, gain});
 }

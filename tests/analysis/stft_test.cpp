@@ -1,5 +1,6 @@
 // Edit STFT: sizes, the layout of a row against a direct DFT, unit-gain
-// reconstruction of the interior, the uncovered tail and short channels.
+// reconstruction of the interior, the uncovered tail, short channels, and the
+// streamed pass against the whole-channel transforms.
 #include "specmags.h"
 
 #include <gtest/gtest.h>
@@ -114,12 +115,12 @@ TEST(EditStft, ChannelShorterThanTheWindowIsLeftAlone)
 {
     Edit e(2047, 2048);
     EXPECT_EQ(e.m.stft_num_frames, 1);
-    e.m.stft_frames[3] = 7.0f;
     e.m.stft_out[5] = 9.0f;
     const std::vector<float> x = noise(2047, 4);
     EXPECT_EQ(specmags_stft_forward(&e.m, x.data()), 0);
     EXPECT_EQ(specmags_stft_inverse(&e.m), 0);
-    EXPECT_EQ(e.m.stft_frames[3], 7.0f);
+    EXPECT_EQ(specmags_stft_stream(&e.m, x.data(), nullptr, nullptr), 0);
+    EXPECT_EQ(e.m.stft_frames, nullptr); // nothing was allocated for it
     EXPECT_EQ(e.m.stft_out[5], 9.0f);
 }
 
@@ -139,6 +140,78 @@ TEST(EditStft, UpdateFollowsTheChannelLengthAndSize)
     EXPECT_EQ(e.m.stft_num_frames, (20000 - 256) / 64 + 1);
     const std::vector<float> y = e.round_trip(x);
     EXPECT_NEAR(y[10000], x[10000], 0.01);
+}
+
+TEST(EditStft, InverseBeforeAnyForwardIsRefused)
+{
+    Edit e(10000, 1024);
+    EXPECT_EQ(specmags_stft_inverse(&e.m), 0);
+}
+
+// The frames the stream hands out, and an edit that scales each row by its
+// frame index so that a misplaced row would show.
+struct FrameLog
+{
+    int64_t bins = 0;
+    std::vector<int64_t> frames;
+    int64_t stop_after = -1; // frames to accept before stopping
+};
+
+void scale_row(float *row, int64_t bins, int64_t frame)
+{
+    for (int64_t k = 0; k < 2 * bins; k++)
+        row[k] *= 1.0f + 0.001f * (float)frame;
+}
+
+int log_and_scale(void *ctx, float *row, int64_t frame)
+{
+    FrameLog *log = (FrameLog *)ctx;
+    if (log->stop_after == (int64_t)log->frames.size())
+        return 0;
+    log->frames.push_back(frame);
+    scale_row(row, log->bins, frame);
+    return 1;
+}
+
+TEST(EditStft, StreamGivesTheWholeChannelTransformsBitForBit)
+{
+    for (long win : {32L, 2048L, 8192L}) {
+        const int64_t n = 70001;
+        Edit e(n, win);
+        const std::vector<float> x = noise(n, 11);
+        FrameLog log;
+        log.bins = e.m.stft_num_bins;
+        ASSERT_EQ(specmags_stft_stream(&e.m, x.data(), log_and_scale, &log), 1) << win;
+        const std::vector<float> streamed(e.m.stft_out, e.m.stft_out + n);
+        EXPECT_EQ(e.m.stft_frames, nullptr) << win;
+        // Every frame once, in order.
+        ASSERT_EQ((int64_t)log.frames.size(), e.m.stft_num_frames) << win;
+        for (size_t i = 0; i < log.frames.size(); i++)
+            ASSERT_EQ(log.frames[i], (int64_t)i) << win;
+
+        ASSERT_EQ(specmags_stft_forward(&e.m, x.data()), 1);
+        for (int64_t i = 0; i < e.m.stft_num_frames; i++)
+            scale_row(e.m.stft_frames + i * 2 * e.m.stft_num_bins, e.m.stft_num_bins, i);
+        std::fill(e.m.stft_out, e.m.stft_out + n, 3.0f);
+        ASSERT_EQ(specmags_stft_inverse(&e.m), 1);
+        EXPECT_EQ(streamed, std::vector<float>(e.m.stft_out, e.m.stft_out + n)) << win;
+
+        // Without an edit the stream is the plain round trip.
+        ASSERT_EQ(specmags_stft_stream(&e.m, x.data(), nullptr, nullptr), 1);
+        const std::vector<float> plain(e.m.stft_out, e.m.stft_out + n);
+        EXPECT_EQ(plain, e.round_trip(x)) << win;
+    }
+}
+
+TEST(EditStft, AnEditThatStopsTheStreamFailsIt)
+{
+    Edit e(70001, 256);
+    const std::vector<float> x = noise(70001, 12);
+    FrameLog log;
+    log.bins = e.m.stft_num_bins;
+    log.stop_after = 10;
+    EXPECT_EQ(specmags_stft_stream(&e.m, x.data(), log_and_scale, &log), 0);
+    EXPECT_EQ(log.frames.size(), 10u);
 }
 
 } // namespace
