@@ -364,6 +364,10 @@ void specmags_prefetch(const void *p, int64_t bytes)
 void specmags_synth_frame(float *dst, const float *src, const float *win, float scale, int64_t n_add,
                           int64_t n)
 {
+#ifdef SPECMAGS_AVX2
+    if (use_avx2())
+        return specmags_synth_frame_avx2(dst, src, win, scale, n_add, n);
+#endif
     int64_t j = 0;
 #ifdef SPECMAGS_SSE2
     const __m128 s = _mm_set1_ps(scale);
