@@ -21,7 +21,8 @@
 // analysis fans out to host worker threads inside specmags_process only.  The
 // edit STFT functions are called without that lock, from the thread that
 // handles an edit; they touch only the stft_* fields, and work on the channel
-// length stft_length fixed by the last specmags_stft_update.
+// length stft_length fixed by the last specmags_stft_update.  Calls of
+// specmags_stft_stream_to may run on several threads at once.
 //
 // Ownership: the state owns every array, table, setup and the task; all
 // pointers stay valid until the next rebuild (specmags_update, a size setter,
@@ -196,6 +197,11 @@ typedef int (*t_specmags_stft_edit_fn)(void *ctx, float *row, int64_t frame);
 // forward, or no memory for a row) or `edit` stopped it, stft_out then being
 // incomplete.
 int specmags_stft_stream(t_specmags *m, const float *samples, t_specmags_stft_edit_fn edit, void *ctx);
+// The same into out (stft_length floats) instead of stft_out.  The state is
+// only read and every scratch array is the call's own, so streams of several
+// channels may run at once on one state, each on its own thread.
+int specmags_stft_stream_to(const t_specmags *m, const float *samples, float *out, t_specmags_stft_edit_fn edit,
+                            void *ctx);
 
 // Frees every array, table, setup and the worker task and clears the record.
 // Safe on a cleared record and when called twice.

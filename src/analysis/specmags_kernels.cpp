@@ -361,30 +361,44 @@ void specmags_prefetch(const void *p, int64_t bytes)
         __builtin_prefetch(c + i, 0, 2);
 }
 
-void specmags_synth_frame(float *dst, const float *src, const float *win, float scale, int64_t n_add,
-                          int64_t n)
+void specmags_store_streaming(float *dst, const float *src, int64_t n)
+{
+    int64_t j = 0;
+#ifdef SPECMAGS_SSE2
+    if (((uintptr_t)dst & 15) == 0)
+        for (; j + 4 <= n; j += 4)
+            _mm_stream_ps(dst + j, _mm_loadu_ps(src + j));
+#endif
+    memcpy(dst + j, src + j, (size_t)(n - j) * sizeof(float));
+}
+
+void specmags_store_fence(void)
+{
+#ifdef SPECMAGS_SSE2
+    _mm_sfence();
+#endif
+}
+
+void specmags_synth_frame(float *dst, const float *src, const float *win, int64_t n_add, int64_t n)
 {
 #ifdef SPECMAGS_AVX2
     if (use_avx2())
-        return specmags_synth_frame_avx2(dst, src, win, scale, n_add, n);
+        return specmags_synth_frame_avx2(dst, src, win, n_add, n);
 #endif
     int64_t j = 0;
 #ifdef SPECMAGS_SSE2
-    const __m128 s = _mm_set1_ps(scale);
     const __m128 zero = _mm_setzero_ps();
     for (; j + 4 <= n_add; j += 4) {
-        const __m128 v = _mm_mul_ps(_mm_mul_ps(_mm_loadu_ps(src + j), s), _mm_loadu_ps(win + j));
+        const __m128 v = _mm_mul_ps(_mm_loadu_ps(src + j), _mm_loadu_ps(win + j));
         _mm_storeu_ps(dst + j, _mm_add_ps(_mm_loadu_ps(dst + j), v));
     }
 #endif
     for (; j < n_add; j++)
-        dst[j] += (src[j] * scale) * win[j];
+        dst[j] += src[j] * win[j];
 #ifdef SPECMAGS_SSE2
-    for (; j + 4 <= n; j += 4) {
-        const __m128 v = _mm_mul_ps(_mm_mul_ps(_mm_loadu_ps(src + j), s), _mm_loadu_ps(win + j));
-        _mm_storeu_ps(dst + j, _mm_add_ps(zero, v));
-    }
+    for (; j + 4 <= n; j += 4)
+        _mm_storeu_ps(dst + j, _mm_add_ps(zero, _mm_mul_ps(_mm_loadu_ps(src + j), _mm_loadu_ps(win + j))));
 #endif
     for (; j < n; j++)
-        dst[j] = 0.0f + (src[j] * scale) * win[j];
+        dst[j] = 0.0f + src[j] * win[j];
 }

@@ -42,6 +42,12 @@ int64_t specmags_plan_slots(const t_specmags_plan *p);
 // dst[j] = src[j] * win[j] for j < n.
 void specmags_window_copy(float *dst, const float *src, const float *win, int64_t n);
 
+// Copies n floats to dst, past the caches where dst is aligned for it (the
+// copy of a result nothing reads again soon); specmags_store_fence orders
+// such stores before the stores that follow it, and must end a series.
+void specmags_store_streaming(float *dst, const float *src, int64_t n);
+void specmags_store_fence(void);
+
 // Linear magnitudes of one frame from PFFFT's ordered real output `spec` of
 // length 2 * (num_bins - 1): mags[0] = |DC| * end_scale, mags[nb-1] =
 // |Nyquist| * end_scale, mags[k] = sqrt(re^2 + im^2) * mid_scale.
@@ -68,8 +74,9 @@ void specmags_expand_rows(const t_specmags_plan *p, const float *slots_db, float
 // overlap the memory traffic of the next frame with this frame's FFT.
 void specmags_prefetch(const void *p, int64_t bytes);
 
-// Synthesis of one edit frame: v = (src[j] * scale) * win[j]; dst[j] += v
-// for j < n_add (samples earlier frames reached), dst[j] = 0 + v for
-// n_add <= j < n (samples this frame reaches first).
-void specmags_synth_frame(float *dst, const float *src, const float *win, float scale, int64_t n_add,
-                          int64_t n);
+// Synthesis of one edit frame: v = src[j] * win[j], where win holds the
+// synthesis window with the inverse's scale; dst[j] += v for j < n_add
+// (samples earlier frames reached), dst[j] = 0 + v for n_add <= j < n
+// (samples this frame reaches first).  The AVX2 version fuses the
+// multiply-adds.
+void specmags_synth_frame(float *dst, const float *src, const float *win, int64_t n_add, int64_t n);

@@ -167,24 +167,20 @@ SPECMAGS_AVX2_FN void specmags_window_copy_avx2(float *dst, const float *src, co
         dst[j] = src[j] * win[j];
 }
 
-SPECMAGS_AVX2_FN void specmags_synth_frame_avx2(float *dst, const float *src, const float *win, float scale,
-                                                int64_t n_add, int64_t n)
+SPECMAGS_AVX2_FN void specmags_synth_frame_avx2(float *dst, const float *src, const float *win, int64_t n_add,
+                                                int64_t n)
 {
-    const __m256 s = _mm256_set1_ps(scale);
     const __m256 zero = _mm256_setzero_ps();
     int64_t j = 0;
-    for (; j + 8 <= n_add; j += 8) {
-        const __m256 v = _mm256_mul_ps(_mm256_mul_ps(_mm256_loadu_ps(src + j), s), _mm256_loadu_ps(win + j));
-        _mm256_storeu_ps(dst + j, _mm256_add_ps(_mm256_loadu_ps(dst + j), v));
-    }
+    for (; j + 8 <= n_add; j += 8)
+        _mm256_storeu_ps(dst + j,
+                         _mm256_fmadd_ps(_mm256_loadu_ps(src + j), _mm256_loadu_ps(win + j), _mm256_loadu_ps(dst + j)));
     for (; j < n_add; j++)
-        dst[j] += (src[j] * scale) * win[j];
-    for (; j + 8 <= n; j += 8) {
-        const __m256 v = _mm256_mul_ps(_mm256_mul_ps(_mm256_loadu_ps(src + j), s), _mm256_loadu_ps(win + j));
-        _mm256_storeu_ps(dst + j, _mm256_add_ps(zero, v));
-    }
+        dst[j] = fmaf(src[j], win[j], dst[j]);
+    for (; j + 8 <= n; j += 8)
+        _mm256_storeu_ps(dst + j, _mm256_add_ps(zero, _mm256_mul_ps(_mm256_loadu_ps(src + j), _mm256_loadu_ps(win + j))));
     for (; j < n; j++)
-        dst[j] = 0.0f + (src[j] * scale) * win[j];
+        dst[j] = 0.0f + src[j] * win[j];
 }
 
 SPECMAGS_AVX2_FN void specmags_magnitudes_avx2(const float *spec, float *mags, int64_t num_bins,

@@ -7,8 +7,7 @@
 #include <stdint.h>
 
 void specmags_window_copy_avx2(float *dst, const float *src, const float *win, int64_t n);
-void specmags_synth_frame_avx2(float *dst, const float *src, const float *win, float scale, int64_t n_add,
-                               int64_t n);
+void specmags_synth_frame_avx2(float *dst, const float *src, const float *win, int64_t n_add, int64_t n);
 void specmags_magnitudes_avx2(const float *spec, float *mags, int64_t num_bins, float end_scale,
                               float mid_scale);
 void specmags_db_avx2(const float *x, float *out, int64_t n);

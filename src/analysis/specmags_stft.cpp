@@ -113,9 +113,23 @@ void forward_frame(t_specmags *m, const float *samples, int64_t i, float *row)
     store_row(row, buf, n);
 }
 
+// The synthesis window with the inverse's scale 0.5 / N folded in, newly
+// allocated (null without memory).
+float *new_synth_window(const t_specmags *m)
+{
+    const int64_t n = m->stft_win_size;
+    float *w = specmags_alloc_floats(n);
+    if (w) {
+        const float scale = 0.5f / (float)n;
+        for (int64_t j = 0; j < n; j++)
+            w[j] = m->stft_window[j] * scale;
+    }
+    return w;
+}
+
 // Row of frame i back into the time domain, overlap-added into stft_out.
-// `in` is an aligned block of N floats.
-void inverse_frame(t_specmags *m, const float *row, int64_t i, float *in)
+// `in` is an aligned block of N floats, synth the synthesis window.
+void inverse_frame(t_specmags *m, const float *row, int64_t i, float *in, const float *synth)
 {
     const int64_t n = m->stft_win_size;
     const int64_t hop = m->stft_hop;
@@ -124,15 +138,14 @@ void inverse_frame(t_specmags *m, const float *row, int64_t i, float *in)
     memcpy(in + 2, row + 2, (size_t)(n - 2) * sizeof(float));
     pffft_transform_ordered(m->stft_setup, in, m->stft_frame_buf, m->stft_work, PFFFT_BACKWARD);
     // The first three quarters overlap earlier frames; the last is new.
-    specmags_synth_frame(m->stft_out + i * hop, m->stft_frame_buf, m->stft_window, 0.5f / (float)n,
-                         i == 0 ? 0 : n - hop, n);
+    specmags_synth_frame(m->stft_out + i * hop, m->stft_frame_buf, synth, i == 0 ? 0 : n - hop, n);
 }
 
 // Zeroes the samples after the last frame, which no frame reaches.
-void clear_tail(t_specmags *m)
+void clear_tail(const t_specmags *m, float *out)
 {
     const int64_t covered = (m->stft_num_frames - 1) * m->stft_hop + m->stft_win_size;
-    memset(m->stft_out + covered, 0, (size_t)(m->stft_length - covered) * sizeof(float));
+    memset(out + covered, 0, (size_t)(m->stft_length - covered) * sizeof(float));
 }
 
 } // namespace
@@ -194,34 +207,48 @@ int specmags_stft_inverse(t_specmags *m)
     if (!stft_sizes_ready(m) || !frames_ready(m))
         return 0;
     float *in = specmags_alloc_floats(m->stft_win_size);
-    if (!in)
-        return 0;
+    float *synth = new_synth_window(m);
+    const int ok = in && synth;
     const int64_t row_floats = 2 * (int64_t)m->stft_num_bins;
-    for (int64_t i = 0; i < m->stft_num_frames; i++)
-        inverse_frame(m, m->stft_frames + i * row_floats, i, in);
-    clear_tail(m);
+    for (int64_t i = 0; ok && i < m->stft_num_frames; i++)
+        inverse_frame(m, m->stft_frames + i * row_floats, i, in, synth);
+    if (ok)
+        clear_tail(m, m->stft_out);
     specmags_free(in);
-    return 1;
+    specmags_free(synth);
+    return ok;
 }
 
 int specmags_stft_stream(t_specmags *m, const float *samples, t_specmags_stft_edit_fn edit, void *ctx)
 {
-    if (!samples || !stft_sizes_ready(m))
+    return specmags_stft_stream_to(m, samples, m->stft_out, edit, ctx);
+}
+
+int specmags_stft_stream_to(const t_specmags *m, const float *samples, float *out, t_specmags_stft_edit_fn edit,
+                            void *ctx)
+{
+    if (!samples || !out || !stft_sizes_ready(m))
         return 0;
     const int64_t n = m->stft_win_size;
-    const int64_t hop = m->stft_hop;
-    const float scale = 0.5f / (float)n;
-    // One row, aligned for PFFFT.  The ordered spectrum is written straight
-    // into it and only DC's and Nyquist's places are swapped to make a row
-    // (and swapped back before the inverse), so no frame is ever copied.
+    const int64_t hop = m->stft_hop; // n / 4
+    // Scratch of this call only, so that streams may run side by side.  The
+    // ordered spectrum is written straight into the row and only DC's and
+    // Nyquist's places are swapped to make a row (and swapped back before
+    // the inverse), so no frame is ever copied.  The overlap-add runs in a
+    // ring of four hops: hop q of frame i lands in ring hop (i + q) % 4, and
+    // once frame i is in, ring hop i % 4 holds the finished samples from
+    // i * hop on, which go to out in one pass past the caches.  Every sample
+    // sees the same operations in the same order as an overlap-add in place.
     float *row = specmags_alloc_floats(n + 2);
-    if (!row)
-        return 0;
-    float *buf = m->stft_frame_buf;
-    int ok = 1;
-    for (int64_t i = 0; i < m->stft_num_frames; i++) {
+    float *buf = specmags_alloc_floats(n);
+    float *work = specmags_alloc_floats(n);
+    float *ring = specmags_alloc_floats(n);
+    float *synth = new_synth_window(m);
+    int ok = row && buf && work && ring && synth;
+    const int64_t last = m->stft_num_frames - 1;
+    for (int64_t i = 0; ok && i <= last; i++) {
         specmags_window_copy(buf, samples + i * hop, m->stft_window, n);
-        pffft_transform_ordered(m->stft_setup, buf, row, m->stft_work, PFFFT_FORWARD);
+        pffft_transform_ordered(m->stft_setup, buf, row, work, PFFFT_FORWARD);
         row[n] = row[1];
         row[n + 1] = 0.0f;
         row[1] = 0.0f;
@@ -230,12 +257,26 @@ int specmags_stft_stream(t_specmags *m, const float *samples, t_specmags_stft_ed
             break;
         }
         row[1] = row[n];
-        pffft_transform_ordered(m->stft_setup, row, buf, m->stft_work, PFFFT_BACKWARD);
-        specmags_synth_frame(m->stft_out + i * hop, buf, m->stft_window, scale, i == 0 ? 0 : n - hop, n);
+        pffft_transform_ordered(m->stft_setup, row, buf, work, PFFFT_BACKWARD);
+        for (int64_t q = 0; q < 4; q++) {
+            // The last hop of a frame, and all of the first, start samples.
+            const int64_t n_add = i == 0 || q == 3 ? 0 : hop;
+            specmags_synth_frame(ring + ((i + q) & 3) * hop, buf + q * hop, synth + q * hop, n_add, hop);
+        }
+        specmags_store_streaming(out + i * hop, ring + (i & 3) * hop, hop);
     }
+    if (ok) {
+        for (int64_t q = 1; q < 4; q++)
+            specmags_store_streaming(out + (last + q) * hop, ring + ((last + q) & 3) * hop, hop);
+    }
+    specmags_store_fence();
     if (ok)
-        clear_tail(m);
+        clear_tail(m, out);
     specmags_free(row);
+    specmags_free(buf);
+    specmags_free(work);
+    specmags_free(ring);
+    specmags_free(synth);
     return ok;
 }
 

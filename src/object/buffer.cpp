@@ -135,9 +135,8 @@ void specgram_update_buffer(t_specgram *x, long reset_view)
 
 void specgram_refresh_edit_stft(t_specgram *x)
 {
-    // Every edit starts with a fresh forward transform of what it edits, so
-    // only the sizes and storage follow the channel here; transforming now
-    // would only touch (and so commit) the whole spectra for nothing.
+    // Every edit streams a fresh transform of what it edits, so only the
+    // sizes and the output follow the channel here.
     specmags_stft_update(&x->mags);
 }
 

@@ -196,9 +196,14 @@ TEST(EditStft, StreamGivesTheWholeChannelTransformsBitForBit)
         ASSERT_EQ(specmags_stft_inverse(&e.m), 1);
         EXPECT_EQ(streamed, std::vector<float>(e.m.stft_out, e.m.stft_out + n)) << win;
 
-        // Without an edit the stream is the plain round trip.
+        // Without an edit the stream is the plain round trip, also into an
+        // output of any alignment.
         ASSERT_EQ(specmags_stft_stream(&e.m, x.data(), nullptr, nullptr), 1);
         const std::vector<float> plain(e.m.stft_out, e.m.stft_out + n);
+        std::vector<float> shifted((size_t)n + 1, 7.0f);
+        ASSERT_EQ(specmags_stft_stream_to(&e.m, x.data(), shifted.data() + 1, nullptr, nullptr), 1);
+        EXPECT_EQ(std::vector<float>(shifted.begin() + 1, shifted.end()), plain) << win;
+        EXPECT_EQ(shifted[0], 7.0f);
         EXPECT_EQ(plain, e.round_trip(x)) << win;
     }
 }

@@ -30,6 +30,29 @@ TEST_F(EditTest, AllChannelsAreEditedEachOnItsOwn)
     EXPECT_LT(rms(c1, 4096, 20000), 0.01);
 }
 
+TEST_F(EditTest, AllChannelsAtOnceGiveWhatEachChannelAloneGives)
+{
+    // Three channels, so that the workers get unequal shares; a pitch shift,
+    // whose phases run from frame to frame within each channel.
+    auto fill = [](long i, long c) { return tone(i, 500.0 + 700.0 * c) + 0.2f * tone(i, 9000.0 - 1000.0 * c); };
+    make_buffer("three", 400, 3);
+    fill_buffer("three", fill);
+    const auto before = samples("three");
+    t_specgram *x = make_specgram({{"buffer_name", {sym("three")}}, {"buffer_chan", {lng(0)}}});
+    select(x, 50, 300, 300, 12000);
+    send(x, 0, "edit_selection_pitch_shift", {num(3), num(-1)});
+    auto together = samples("three");
+    for (long c = 0; c < 3; c++)
+        ASSERT_NE(channel(together, 3, c), channel(before, 3, c)) << c;
+    for (long c = 0; c < 3; c++) {
+        fill_buffer("three", fill);
+        set_attr(x, "buffer_chan", {lng(c + 1)});
+        select(x, 50, 300, 300, 12000);
+        send(x, 0, "edit_selection_pitch_shift", {num(3), num(-1)});
+        EXPECT_EQ(channel(samples("three"), 3, c), channel(together, 3, c)) << c;
+    }
+}
+
 TEST_F(EditTest, UnitGainsGiveTheSignalBackAwayFromTheEnds)
 {
     make_buffer("g1", 500);
