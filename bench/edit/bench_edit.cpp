@@ -1,7 +1,9 @@
 // bench-edit: one gain edit on a 10-minute stereo 48 kHz buffer, all
 // channels, through spectrogram~ in the stand-in host, against the time of
 // 2 x frames x one bare FFT per channel (a forward and a backward transform
-// per edit frame); then undo and redo of it.  Best of three.
+// per edit frame); then undo and redo of it.  Best of three.  Then one pitch
+// shift of the selection over both channels (a channel per processor) and
+// over one channel.
 #include "maxhost.h"
 #include "specgram.h"
 
@@ -114,6 +116,22 @@ int main()
         best_undo = std::min(best_undo, t3 - t2);
         best_redo = std::min(best_redo, t4 - t3);
     }
+    t_atom semitones, one;
+    atom_setfloat(&semitones, 3);
+    atom_setlong(&one, 1);
+    double t0 = now();
+    send(sg, "edit_selection_pitch_shift", {semitones});
+    const double pitch_all = now() - t0;
+    maxhost::pump();
+    send(sg, "undo");
+    maxhost::pump();
+    send(sg, "buffer_chan", {one});
+    maxhost::pump();
+    t0 = now();
+    send(sg, "edit_selection_pitch_shift", {semitones});
+    const double pitch_one = now() - t0;
+    maxhost::pump();
+
     double bare = 1e9;
     for (int r = 0; r < 3; r++)
         bare = std::min(bare, bare_ffts(n, 2 * edit_frames * 2));
@@ -128,6 +146,8 @@ int main()
            best_refresh * 1e3);
     printf("  undo (snapshot of the current state + restore + refresh):                  %7.1f ms\n", best_undo * 1e3);
     printf("  redo:                                                                      %7.1f ms\n", best_redo * 1e3);
+    printf("  pitch shift +3, all channels:                                              %7.1f ms\n", pitch_all * 1e3);
+    printf("  pitch shift +3, one channel:                                               %7.1f ms\n", pitch_one * 1e3);
     maxhost::patcher_free(patcher);
     return 0;
 }
