@@ -235,6 +235,7 @@ typedef struct _pitch_work {
     double *pos;       // F[k]: true bin position
     double *synth;     // synthesis phase of each target
     uint8_t *started;  // per target: synthesis phase initialised
+    double *advance;   // e * k wrapped into [-pi, pi]: bin k's expected advance per hop
 } t_pitch_work;
 
 static void pitch_work_free(t_pitch_work *p)
@@ -245,9 +246,12 @@ static void pitch_work_free(t_pitch_work *p)
     specedit_free(p->pos);
     specedit_free(p->synth);
     specedit_free(p->started);
+    specedit_free(p->advance);
 }
 
-static int pitch_work_init(t_pitch_work *p, size_t n)
+static double wrap_phase(double u);
+
+static int pitch_work_init(t_pitch_work *p, size_t n, double e)
 {
     p->mag = (float *)specedit_calloc(n, sizeof(float));
     p->phase = (double *)specedit_calloc(n, sizeof(double));
@@ -255,20 +259,36 @@ static int pitch_work_init(t_pitch_work *p, size_t n)
     p->pos = (double *)specedit_calloc(n, sizeof(double));
     p->synth = (double *)specedit_calloc(n, sizeof(double));
     p->started = (uint8_t *)specedit_calloc(n, 1);
-    if (!p->mag || !p->phase || !p->prev || !p->pos || !p->synth || !p->started) {
+    p->advance = (double *)specedit_calloc(n, sizeof(double));
+    if (!p->mag || !p->phase || !p->prev || !p->pos || !p->synth || !p->started || !p->advance) {
         pitch_work_free(p);
         return 0;
     }
+    for (size_t k = 0; k < n; k++)
+        p->advance[k] = wrap_phase(e * (double)k);
     return 1;
 }
 
-// Wraps a phase difference into [-pi, pi].
+// Wraps a phase difference into [-pi, pi].  Exact (fmod), for the few
+// values computed once per call.
 static double wrap_phase(double u)
 {
     if (u > M_PI)
         u = fmod(u - M_PI, 2.0 * M_PI) - M_PI;
     else if (u < -M_PI)
         u = M_PI - fmod(-M_PI - u, 2.0 * M_PI);
+    return u;
+}
+
+// Wraps a difference of wrapped phases, within a few turns of [-pi, pi],
+// into it: cheaper than fmod, which on every bin of every frame was a
+// quarter of the pitch shift's time.
+static inline double wrap_near(double u)
+{
+    while (u > M_PI)
+        u -= 2.0 * M_PI;
+    while (u < -M_PI)
+        u += 2.0 * M_PI;
     return u;
 }
 
@@ -283,7 +303,7 @@ static void pitch_analyse(t_pitch_work *p, const float *row, long n, int64_t i, 
         if (i == 0) {
             p->pos[k] = (double)k;
         } else {
-            double u = wrap_phase(p->phase[k] - p->prev[k] - e * (double)k);
+            double u = wrap_near(p->phase[k] - p->prev[k] - p->advance[k]);
             p->pos[k] = (double)k + u / e;
         }
     }
@@ -351,7 +371,7 @@ static int pitch_shift_setup(t_shift_work *w, t_pitch_work *p, double semitones,
     if (!shift_work_ready(w))
         return 0;
     memset(p, 0, sizeof(*p));
-    if (!pitch_work_init(p, (size_t)n)) {
+    if (!pitch_work_init(p, (size_t)n, *e)) {
         shift_work_free(w);
         return 0;
     }
