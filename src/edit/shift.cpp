@@ -236,6 +236,7 @@ typedef struct _pitch_work {
     double *synth;     // synthesis phase of each target
     uint8_t *started;  // per target: synthesis phase initialised
     double *advance;   // e * k wrapped into [-pi, pi]: bin k's expected advance per hop
+    long k0, k1;       // the bins a target can read (inclusive): the only ones analysed
 } t_pitch_work;
 
 static void pitch_work_free(t_pitch_work *p)
@@ -292,11 +293,11 @@ static inline double wrap_near(double u)
     return u;
 }
 
-// Magnitudes, phases and true bin positions of one input frame (every frame,
-// edited or not, so the phase differences stay continuous).
-static void pitch_analyse(t_pitch_work *p, const float *row, long n, int64_t i, double e)
+// Magnitudes, phases and true bin positions of bins k0..k1 of one input
+// frame.
+static void pitch_analyse(t_pitch_work *p, const float *row, int64_t i, double e)
 {
-    for (long k = 0; k < n; k++) {
+    for (long k = p->k0; k <= p->k1; k++) {
         double re = row[2 * k], im = row[2 * k + 1];
         p->mag[k] = (float)sqrt(re * re + im * im);
         p->phase[k] = atan2(im, re);
@@ -375,6 +376,16 @@ static int pitch_shift_setup(t_shift_work *w, t_pitch_work *p, double semitones,
         shift_work_free(w);
         return 0;
     }
+    // Targets read bins floor(x) and floor(x) + 1 of a source position x in
+    // the region; inside a rectangle's bins lo..hi that is lo..hi + 1.
+    // Shapes and complements may reach any bin.
+    p->k0 = 0;
+    p->k1 = n - 1;
+    const t_specedit_region *r = &w->region;
+    if (!r->use_shapes && !r->inverted) {
+        p->k0 = r->lo;
+        p->k1 = r->hi + 1 < n - 1 ? r->hi + 1 : n - 1;
+    }
     return 1;
 }
 
@@ -386,12 +397,18 @@ static void pitch_shift_frames(t_shift_work *w, t_pitch_work *p, double ratio, d
         int64_t i = first + r;
         float *row = rows + (size_t)r * (size_t)n * 2;
         double t = specedit_frame_time(&w->g, i);
-        pitch_analyse(p, row, n, i, e);
+        // Only edited frames are analysed.  A frame's true bin positions
+        // also take the phases of the frame before, but they are read only
+        // for targets started in an earlier frame, and a rectangle (the
+        // only region whose frames can go unedited) edits one unbroken run
+        // of frames: at its first frame every target starts afresh from the
+        // phases alone.
         if (!specedit_region_frame_edited(&w->region, t)) {
             for (long j = 0; j < n; j++)
                 p->synth[j] += (double)j * e;
             continue;
         }
+        pitch_analyse(p, row, i, e);
         shift_frame_begin(w, row, t);
         pitch_shift_frame(w, p, ratio, e);
         shift_frame_end(w, row);
