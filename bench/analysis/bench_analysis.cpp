@@ -282,7 +282,8 @@ int main(int argc, char **argv)
 
     // (e) the edit STFT, sized for the whole signal.
     specmags_stft_update(&m);
-    const Timing stft_first = best_of(1, nothing, [&] { specmags_stft_stream(&m, x.data(), nullptr, nullptr); });
+    const Timing stft_first =
+        best_of(1, nothing, [&] { specmags_stft_stream(&m, x.data(), nullptr, nullptr); });
     // The pass and its floor alternate, so that both see the machine in the
     // same state (the floor alone moves by 10 % from run to run here).
     Timing stft, stft_floor;

@@ -200,8 +200,8 @@ int specmags_stft_stream(t_specmags *m, const float *samples, t_specmags_stft_ed
 // The same into out (stft_length floats) instead of stft_out.  The state is
 // only read and every scratch array is the call's own, so streams of several
 // channels may run at once on one state, each on its own thread.
-int specmags_stft_stream_to(const t_specmags *m, const float *samples, float *out, t_specmags_stft_edit_fn edit,
-                            void *ctx);
+int specmags_stft_stream_to(const t_specmags *m, const float *samples, float *out,
+                            t_specmags_stft_edit_fn edit, void *ctx);
 
 // Frees every array, table, setup and the worker task and clears the record.
 // Safe on a cleared record and when called twice.

@@ -173,12 +173,13 @@ SPECMAGS_AVX2_FN void specmags_synth_frame_avx2(float *dst, const float *src, co
     const __m256 zero = _mm256_setzero_ps();
     int64_t j = 0;
     for (; j + 8 <= n_add; j += 8)
-        _mm256_storeu_ps(dst + j,
-                         _mm256_fmadd_ps(_mm256_loadu_ps(src + j), _mm256_loadu_ps(win + j), _mm256_loadu_ps(dst + j)));
+        _mm256_storeu_ps(dst + j, _mm256_fmadd_ps(_mm256_loadu_ps(src + j), _mm256_loadu_ps(win + j),
+                                                  _mm256_loadu_ps(dst + j)));
     for (; j < n_add; j++)
         dst[j] = fmaf(src[j], win[j], dst[j]);
     for (; j + 8 <= n; j += 8)
-        _mm256_storeu_ps(dst + j, _mm256_add_ps(zero, _mm256_mul_ps(_mm256_loadu_ps(src + j), _mm256_loadu_ps(win + j))));
+        _mm256_storeu_ps(
+            dst + j, _mm256_add_ps(zero, _mm256_mul_ps(_mm256_loadu_ps(src + j), _mm256_loadu_ps(win + j))));
     for (; j < n; j++)
         dst[j] = 0.0f + src[j] * win[j];
 }

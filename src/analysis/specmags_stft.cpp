@@ -224,8 +224,8 @@ int specmags_stft_stream(t_specmags *m, const float *samples, t_specmags_stft_ed
     return specmags_stft_stream_to(m, samples, m->stft_out, edit, ctx);
 }
 
-int specmags_stft_stream_to(const t_specmags *m, const float *samples, float *out, t_specmags_stft_edit_fn edit,
-                            void *ctx)
+int specmags_stft_stream_to(const t_specmags *m, const float *samples, float *out,
+                            t_specmags_stft_edit_fn edit, void *ctx)
 {
     if (!samples || !out || !stft_sizes_ready(m))
         return 0;

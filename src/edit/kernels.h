@@ -7,8 +7,8 @@
 // stft_frames (the specedit_apply_* functions) or as a pass over the frames
 // in order, any number at a time (specedit_pass_*), which is how the edit
 // pipeline runs it inside specmags_stft_stream, a frame at a time; both give
-// the same spectra bit for bit.  The kernels know nothing of buffers, undo or the user interface and
-// call no host function.
+// the same spectra bit for bit.  The kernels know nothing of buffers, undo or
+// the user interface and call no host function.
 //
 // Time-frequency plane: frame i has the time T_i = i * stft_hop / sample_rate
 // * 1000 ms (the start of its block, not its centre); bin k has the frequency
@@ -21,8 +21,9 @@
 // The inverted flag (shift kernels only) edits the complement of the region.
 //
 // Threads: every function may run on any thread; two calls may run at once
-// on different states.  Nothing here takes a lock: the caller owns the state
-// for the duration of the call.
+// on different states, and passes, which only read the state, may run at
+// once on one state, each over its own rows.  Nothing here takes a lock: the
+// caller owns the state for the duration of the call or pass.
 #pragma once
 
 #include "specmags.h"

@@ -166,7 +166,8 @@ void edit_all_channels(t_specgram *x, t_buffer_obj *b, const edit_op &op, long n
     if (ok) {
         channel_job jobs[SYSPARALLEL_MAX_WORKERS];
         for (long i = 0; i < workers; i++)
-            jobs[i] = channel_job{x, &op, p, channels, count, n, result, work + (size_t)i * (size_t)n, i, workers, 1};
+            jobs[i] = channel_job{
+                x, &op, p, channels, count, n, result, work + (size_t)i * (size_t)n, i, workers, 1};
         run_channel_jobs(jobs, workers);
         for (long i = 0; i < workers; i++)
             ok = ok && jobs[i].ok;

@@ -48,9 +48,11 @@ std::vector<Case> cases()
         {"gain rect", {SPECEDIT_GAIN_MASK, r, nullptr, 0, 0, 0.25, 0.9, 0.0, 1.0}},
         {"gain shapes", {SPECEDIT_GAIN_MASK, nullptr, s, 0, 0, 0.0, 1.0, 0.0, 1.0}},
         {"freq rect", {SPECEDIT_FREQ_SHIFT, r, nullptr, SPECEDIT_MOVE_MIX, 0, 1.0, 1.0, 310.0, 0.8}},
-        {"freq shapes inverted", {SPECEDIT_FREQ_SHIFT, nullptr, s, SPECEDIT_COPY_REPLACE, 1, 1.0, 1.0, -95.5, 1.0}},
+        {"freq shapes inverted",
+         {SPECEDIT_FREQ_SHIFT, nullptr, s, SPECEDIT_COPY_REPLACE, 1, 1.0, 1.0, -95.5, 1.0}},
         {"pitch rect", {SPECEDIT_PITCH_SHIFT, r, nullptr, SPECEDIT_MOVE_REPLACE, 0, 1.0, 1.0, 4.0, 1.0}},
-        {"pitch shapes inverted", {SPECEDIT_PITCH_SHIFT, nullptr, s, SPECEDIT_COPY_MIX, 1, 1.0, 1.0, -3.5, 0.7}},
+        {"pitch shapes inverted",
+         {SPECEDIT_PITCH_SHIFT, nullptr, s, SPECEDIT_COPY_MIX, 1, 1.0, 1.0, -3.5, 0.7}},
     };
 }
 
@@ -65,11 +67,13 @@ int apply_whole(t_specmags *m, const t_specedit_op &op)
             specedit_apply_gain_mask_shapes(m, op.shapes, op.gain_in, op.gain_out);
         return 1;
     case SPECEDIT_FREQ_SHIFT:
-        return op.rect ? specedit_apply_freq_shift_selection(m, op.rect, op.mode, op.inverted, op.shift, op.gain)
-                       : specedit_apply_freq_shift_shapes(m, op.shapes, op.mode, op.inverted, op.shift, op.gain);
+        return op.rect
+                   ? specedit_apply_freq_shift_selection(m, op.rect, op.mode, op.inverted, op.shift, op.gain)
+                   : specedit_apply_freq_shift_shapes(m, op.shapes, op.mode, op.inverted, op.shift, op.gain);
     default:
-        return op.rect ? specedit_apply_pitch_shift_selection(m, op.rect, op.mode, op.inverted, op.shift, op.gain)
-                       : specedit_apply_pitch_shift_shapes(m, op.shapes, op.mode, op.inverted, op.shift, op.gain);
+        return op.rect
+                   ? specedit_apply_pitch_shift_selection(m, op.rect, op.mode, op.inverted, op.shift, op.gain)
+                   : specedit_apply_pitch_shift_shapes(m, op.shapes, op.mode, op.inverted, op.shift, op.gain);
     }
 }
 

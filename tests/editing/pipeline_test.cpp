@@ -34,7 +34,9 @@ TEST_F(EditTest, AllChannelsAtOnceGiveWhatEachChannelAloneGives)
 {
     // Three channels, so that the workers get unequal shares; a pitch shift,
     // whose phases run from frame to frame within each channel.
-    auto fill = [](long i, long c) { return tone(i, 500.0 + 700.0 * c) + 0.2f * tone(i, 9000.0 - 1000.0 * c); };
+    auto fill = [](long i, long c) {
+        return tone(i, 500.0 + 700.0 * c) + 0.2f * tone(i, 9000.0 - 1000.0 * c);
+    };
     make_buffer("three", 400, 3);
     fill_buffer("three", fill);
     const auto before = samples("three");
