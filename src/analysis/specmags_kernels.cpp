@@ -265,13 +265,15 @@ void specmags_phases(const float *spec, float *phases, int64_t num_bins)
 {
     phases[0] = atan2f(0.0f, spec[0]);
     phases[num_bins - 1] = atan2f(0.0f, spec[1]);
+    specmags_pair_phases(spec + 2, phases + 1, num_bins - 2);
+}
+
+void specmags_pair_phases(const float *pairs, float *out, int64_t n)
+{
 #ifdef SPECMAGS_AVX2
     if (use_avx2())
-        return specmags_phases_avx2(spec + 2, phases + 1, num_bins - 2);
+        return specmags_phases_avx2(pairs, out, n);
 #endif
-    const float *pairs = spec + 2;
-    float *out = phases + 1;
-    const int64_t n = num_bins - 2;
     int64_t k = 0;
 #ifdef SPECMAGS_SSE2
     for (; k + 4 <= n; k += 4)

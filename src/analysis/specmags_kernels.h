@@ -7,7 +7,8 @@
 // have eight-lane AVX2 + FMA versions, chosen once at run time when the
 // processor has them.  Within one choice every result is the same for every
 // position in an array (tails go through the same vector code), so a value
-// never depends on where in a row it lies.  Internal to src/analysis.
+// never depends on where in a row it lies.  Host-free: built as a library of
+// its own, which the edit kernels use too.
 #pragma once
 
 #include <stdint.h>
@@ -57,6 +58,9 @@ void specmags_magnitudes(const float *spec, float *mags, int64_t num_bins, float
 // atan2f(0, Nyquist) at the ends, atan2(im, re) (within a few 1e-7 rad)
 // between.
 void specmags_phases(const float *spec, float *phases, int64_t num_bins);
+
+// atan2(im, re) of n (re, im) pairs (within a few 1e-7 rad).
+void specmags_pair_phases(const float *pairs, float *phases, int64_t n);
 
 // out[j] = 20 * log10(x[j] + 2^-23) for j < n; out may equal x.  A few ulp.
 void specmags_db(const float *x, float *out, int64_t n);
