@@ -4,6 +4,7 @@
 // scratch failures leave their frames as they were.
 #include "specmags.h"
 #include "specmags_alloc.h"
+#include "test_signal.h"
 
 #include <gtest/gtest.h>
 
@@ -37,16 +38,6 @@ struct Injector
     ~Injector() { specmags_set_alloc_hook(nullptr, nullptr); }
 };
 
-std::vector<float> noise(int64_t n)
-{
-    std::mt19937 rng(9);
-    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
-    std::vector<float> x((size_t)n);
-    for (auto &v : x)
-        v = u(rng);
-    return x;
-}
-
 void expect_failure_cell(const t_specmags &m)
 {
     EXPECT_EQ(m.alloc_failed, 1);
@@ -65,7 +56,7 @@ void expect_failure_cell(const t_specmags &m)
 TEST(AllocFailure, AnyFailedAllocationOfARebuildLeavesAConsistentState)
 {
     const int64_t n = 50000;
-    const std::vector<float> x = noise(n);
+    const std::vector<float> x = uniform_noise(n, 9);
     // The grid of a run without failures, and how many allocations it takes.
     t_specmags ref;
     Injector count;
@@ -117,7 +108,7 @@ TEST(AllocFailure, AnyFailedAllocationOfARebuildLeavesAConsistentState)
 TEST(AllocFailure, WorkerScratchFailureLeavesItsFramesUnchanged)
 {
     const int64_t n = 50000;
-    const std::vector<float> x = noise(n);
+    const std::vector<float> x = uniform_noise(n, 9);
     t_specmags m;
     ASSERT_EQ(specmags_init(&m, n, 1024, 1, 2, 1024, 48000.0), 1);
     specmags_process(&m, x.data());
@@ -128,7 +119,7 @@ TEST(AllocFailure, WorkerScratchFailureLeavesItsFramesUnchanged)
         Injector inject;
         inject.install(1, true);
         specmags_set_fft_win_type(&m, 0);
-        std::vector<float> other = noise(n);
+        std::vector<float> other = uniform_noise(n, 9);
         for (auto &v : other)
             v *= 0.5f;
         specmags_process(&m, other.data());

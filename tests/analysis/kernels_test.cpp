@@ -3,6 +3,7 @@
 // row means, position independence, and a whole analysis at each level.
 #include "specmags.h"
 #include "specmags_internal.h"
+#include "test_signal.h"
 
 #include <gtest/gtest.h>
 
@@ -36,16 +37,6 @@ template <class F> bool fresh_state_at_each_level(int64_t n, std::vector<float> 
         specmags_cleanup(&m);
     });
     return !out[1].empty();
-}
-
-std::vector<float> noise(int64_t n, unsigned seed)
-{
-    std::vector<float> x((size_t)n);
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
-    for (auto &v : x)
-        v = u(rng);
-    return x;
 }
 
 int64_t ulps(float a, float b)
@@ -186,7 +177,7 @@ TEST(Kernels, EditStftRoundTripAgreesAcrossLevels)
     // Window and overlap-add kernels of the edit STFT, with a channel length
     // that leaves a tail no frame reaches.
     const int64_t n = 30001;
-    const std::vector<float> x = noise(n, 5);
+    const std::vector<float> x = uniform_noise(n, 5);
     std::vector<float> outs[2];
     const bool avx2 = fresh_state_at_each_level(n, outs, [&](t_specmags &m) {
         EXPECT_EQ(specmags_stft_stream(&m, x.data(), nullptr, nullptr), 1);
@@ -204,7 +195,7 @@ TEST(Kernels, EditStftRoundTripAgreesAcrossLevels)
 TEST(Kernels, WholeAnalysisAgreesAcrossLevels)
 {
     const int64_t n = 100000;
-    const std::vector<float> x = noise(n, 4);
+    const std::vector<float> x = uniform_noise(n, 4);
     std::vector<float> grids[2];
     const bool avx2 = fresh_state_at_each_level(n, grids, [&](t_specmags &m) {
         specmags_set_fft_mag_scale(&m, 4);

@@ -5,6 +5,7 @@
 #include "maxhost.h"
 #include "specmags.h"
 #include "specmags_internal.h"
+#include "test_signal.h"
 
 #include <gtest/gtest.h>
 
@@ -22,16 +23,6 @@ std::vector<float> sine(int64_t n, double freq, double amp = 1.0, double phase =
     std::vector<float> x((size_t)n);
     for (int64_t i = 0; i < n; i++)
         x[(size_t)i] = (float)(amp * std::sin(2 * M_PI * freq * (double)i / kRate + phase));
-    return x;
-}
-
-std::vector<float> noise(int64_t n, unsigned seed = 7)
-{
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
-    std::vector<float> x((size_t)n);
-    for (auto &v : x)
-        v = u(rng);
     return x;
 }
 
@@ -84,7 +75,7 @@ TEST(Process, MagnitudesMatchADirectDft)
     Analysis a(n, 256, 2, 3);                         // fft 512, hop 85
     ASSERT_EQ(specmags_set_fft_win_type(&a.m, 5), 1); // Hamming, Q = 0.54
     ASSERT_EQ(specmags_set_fft_mag_scale(&a.m, 0), 1);
-    const std::vector<float> x = noise(n);
+    const std::vector<float> x = uniform_noise(n, 7);
     specmags_process(&a.m, x.data());
     const int64_t l = 7, start = l * a.m.fft_hop, size = 512, win = 256;
     const double q = 0.54 * win;
@@ -123,7 +114,7 @@ TEST(Process, BinCentredSineReadsZeroDbWithRectAndHann)
 TEST(Process, NonLinearRowsShowTheMeanOfTheirBins)
 {
     Analysis a(30000, 512, 4, 2);
-    const std::vector<float> x = noise(30000, 3);
+    const std::vector<float> x = uniform_noise(30000, 3);
     for (long scale = 1; scale <= 4; scale++) {
         specmags_set_fft_mag_scale(&a.m, scale);
         specmags_process(&a.m, x.data());
@@ -149,7 +140,7 @@ TEST(Process, NonLinearRowsShowTheMeanOfTheirBins)
 TEST(Process, LowLogRowsAreSilentAndLowMelRowsRepeatRowZero)
 {
     Analysis a(48000);
-    const std::vector<float> x = noise(48000);
+    const std::vector<float> x = uniform_noise(48000, 7);
     specmags_set_fft_mag_scale(&a.m, 2);
     specmags_process(&a.m, x.data());
     for (int j = 0; j <= 21; j++)
@@ -227,7 +218,7 @@ TEST(Process, ScaleChangeAloneComputesNoFft)
 {
     Analysis a(100000);
     specmags_set_fft_mag_scale(&a.m, 0);
-    const std::vector<float> x = noise(100000);
+    const std::vector<float> x = uniform_noise(100000, 7);
     specmags_process(&a.m, x.data());
     EXPECT_EQ(a.m.frames_analysed, (uint64_t)a.m.num_frames);
     const std::vector<float> lin = a.grid(a.m.lin_mags), lin_db = a.grid(a.m.mags_db);
@@ -248,7 +239,7 @@ TEST(Process, ScaleChangeAloneComputesNoFft)
 
 TEST(Process, ThreadedWorkersMatchSerialWorkersBitForBit)
 {
-    const std::vector<float> x = noise(200000, 5);
+    const std::vector<float> x = uniform_noise(200000, 5);
     for (long reassign : {0L, 1L}) {
         for (long scale : {0L, 1L, 3L}) {
             std::vector<float> grids[2][2];

@@ -2,6 +2,7 @@
 // reconstruction of the interior, the uncovered tail, short channels, and the
 // streamed pass against the whole-channel transforms.
 #include "specmags.h"
+#include "test_signal.h"
 
 #include <gtest/gtest.h>
 
@@ -10,16 +11,6 @@
 #include <vector>
 
 namespace {
-
-std::vector<float> noise(int64_t n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
-    std::vector<float> x((size_t)n);
-    for (auto &v : x)
-        v = u(rng);
-    return x;
-}
 
 struct Edit
 {
@@ -51,7 +42,7 @@ TEST(EditStft, RowsHoldTheDftOfTheWindowedBlock)
 {
     const int n = 32;
     Edit e(200, n);
-    const std::vector<float> x = noise(200, 1);
+    const std::vector<float> x = uniform_noise(200, 1);
     ASSERT_EQ(specmags_stft_forward(&e.m, x.data()), 1);
     ASSERT_EQ(e.m.stft_num_frames, (200 - n) / 8 + 1);
     for (int64_t i : {0L, 5L, e.m.stft_num_frames - 1}) {
@@ -85,7 +76,7 @@ TEST(EditStft, RoundTripReproducesTheInterior)
         const int64_t len = 48000;
         Edit e(len, c.n);
         const std::vector<float> gain = e.round_trip(std::vector<float>(len, 1.0f));
-        const std::vector<float> x = noise(len, 2);
+        const std::vector<float> x = uniform_noise(len, 2);
         const std::vector<float> y = e.round_trip(x);
         const int64_t hop = c.n / 4;
         const int64_t end = (e.m.stft_num_frames - 1) * hop + c.n / 4;
@@ -105,7 +96,7 @@ TEST(EditStft, SamplesNoFrameReachesComeOutZero)
     EXPECT_EQ(e.m.stft_num_bins, 1025);
     EXPECT_EQ(e.m.stft_num_frames, 90);
     std::fill(e.m.stft_out, e.m.stft_out + 48000, 5.0f);
-    const std::vector<float> y = e.round_trip(noise(48000, 3));
+    const std::vector<float> y = e.round_trip(uniform_noise(48000, 3));
     for (int64_t i = 47616; i < 48000; i++)
         ASSERT_EQ(y[(size_t)i], 0.0f) << i;
     EXPECT_NE(y[47500], 0.0f); // inside the last frame (its final sample has window 0)
@@ -116,7 +107,7 @@ TEST(EditStft, ChannelShorterThanTheWindowIsLeftAlone)
     Edit e(2047, 2048);
     EXPECT_EQ(e.m.stft_num_frames, 1);
     e.m.stft_out[5] = 9.0f;
-    const std::vector<float> x = noise(2047, 4);
+    const std::vector<float> x = uniform_noise(2047, 4);
     EXPECT_EQ(specmags_stft_forward(&e.m, x.data()), 0);
     EXPECT_EQ(specmags_stft_inverse(&e.m), 0);
     EXPECT_EQ(specmags_stft_stream(&e.m, x.data(), nullptr, nullptr), 0);
@@ -130,7 +121,7 @@ TEST(EditStft, UpdateFollowsTheChannelLengthAndSize)
     ASSERT_EQ(specmags_update(&e.m, 20000, 48000.0), 1);
     // Until the edit STFT is rebuilt it keeps working on its own length.
     EXPECT_EQ(e.m.stft_length, 10000);
-    const std::vector<float> x = noise(20000, 5);
+    const std::vector<float> x = uniform_noise(20000, 5);
     EXPECT_EQ(specmags_stft_forward(&e.m, x.data()), 1);
     ASSERT_EQ(specmags_stft_update(&e.m), 1);
     EXPECT_EQ(e.m.stft_length, 20000);
@@ -178,7 +169,7 @@ TEST(EditStft, StreamGivesTheWholeChannelTransformsBitForBit)
     for (long win : {32L, 2048L, 8192L}) {
         const int64_t n = 70001;
         Edit e(n, win);
-        const std::vector<float> x = noise(n, 11);
+        const std::vector<float> x = uniform_noise(n, 11);
         FrameLog log;
         log.bins = e.m.stft_num_bins;
         ASSERT_EQ(specmags_stft_stream(&e.m, x.data(), log_and_scale, &log), 1) << win;
@@ -211,7 +202,7 @@ TEST(EditStft, StreamGivesTheWholeChannelTransformsBitForBit)
 TEST(EditStft, AnEditThatStopsTheStreamFailsIt)
 {
     Edit e(70001, 256);
-    const std::vector<float> x = noise(70001, 12);
+    const std::vector<float> x = uniform_noise(70001, 12);
     FrameLog log;
     log.bins = e.m.stft_num_bins;
     log.stop_after = 10;
