@@ -102,7 +102,8 @@ typedef struct _specmags
     int64_t stft_num_frames; // 1 if stft_length < N, else (stft_length - N) / hop + 1; 0 when off
     float *stft_frames;      // stft_num_frames rows of stft_num_bins (re, im) pairs; null until
                              // specmags_stft_forward first runs
-    float *stft_out;         // stft_length floats: overlap-add output of the inverse
+    float *stft_out;         // stft_length floats: overlap-add output of the inverse; null
+                             // until specmags_stft_inverse or _stream first runs
     float *stft_frame_buf;   // N floats: time-domain block
     struct PFFFT_Setup *stft_setup;
     float *stft_work;   // N floats, PFFFT-aligned
@@ -126,6 +127,7 @@ typedef struct _specmags
     uint64_t frames_analysed;     // frames transformed by specmags_process so far
     int64_t stft_length;          // channel length the edit STFT storage is built for (0: off)
     int64_t stft_frames_cap;      // floats allocated in stft_frames
+    int64_t stft_out_cap;         // floats allocated in stft_out
     int64_t stft_setup_size;      // FFT length of stft_setup
     float fail_cells[2];          // failure state: the one magnitude (0) and its dB value
     float fail_edges[2];          // failure state: 0 and the Nyquist frequency, for every scale
@@ -162,6 +164,12 @@ int specmags_set_reassignment(t_specmags *m, long flag);
 // it only rebuilds mags_db from lin_mags (no FFT).  Caller's thread, lock held.
 void specmags_process(t_specmags *m, const float *samples);
 
+// Recomputes only the display frames that samples [begin, end) reach, after
+// just those samples of the channel changed since the last analysis (the
+// whole analysis instead while dirty or before the first one).  Caller's
+// thread, lock held.
+void specmags_process_samples(t_specmags *m, const float *samples, int64_t begin, int64_t end);
+
 // Worker entry, called by the host on a worker thread.
 void specmags_process_worker(struct _sysparallel_worker *w);
 
@@ -171,9 +179,10 @@ const float *specmags_current_edges(const t_specmags *m);
 // Edit STFT.  set_stft_win_size only stores (returns 1 when changed); the
 // caller then runs specmags_stft_update before the next transform.
 int specmags_set_stft_win_size(t_specmags *m, long size);
-// Sizes the edit STFT storage for the current num_samples and N (keeping
-// arrays of unchanged size; frames of another size are freed, not replaced)
-// and sets stft_length = num_samples.  Returns 1 on
+// Sizes the edit STFT for the current num_samples and N (keeping arrays of
+// unchanged size; frames and output of another size are freed, not
+// replaced: they are allocated by the transforms that use them) and sets
+// stft_length = num_samples.  Returns 1 on
 // success, 0 on allocation failure (the edit STFT is then off: no storage,
 // stft_num_frames 0, stft_length 0).
 int specmags_stft_update(t_specmags *m);
@@ -202,6 +211,48 @@ int specmags_stft_stream(t_specmags *m, const float *samples, t_specmags_stft_ed
 // channels may run at once on one state, each on its own thread.
 int specmags_stft_stream_to(const t_specmags *m, const float *samples, float *out,
                             t_specmags_stft_edit_fn edit, void *ctx);
+
+// ---- edits of a span of the channel ----
+// An edit rewrites only the samples that the frames it changes cover.  Its
+// frames lie on the extended grid: frame i, for i from
+// specmags_stft_grid_first (-(N / hop - 1)) to specmags_stft_grid_last
+// ((stft_length - 1) / hop), covers samples i * hop .. i * hop + N - 1 of the
+// channel mirrored about its first and last samples (sample -j is sample j,
+// sample L - 1 + j is sample L - 1 - j), so that every sample of the channel,
+// the first and the last included, lies in four frames.  Frames 0 ..
+// stft_num_frames - 1 are those of the whole-channel transforms above.
+int64_t specmags_stft_grid_first(const t_specmags *m);
+int64_t specmags_stft_grid_last(const t_specmags *m);
+
+// The samples [*begin, *end) of the channel that frames first..last cover.
+void specmags_stft_span_samples(const t_specmags *m, int64_t first, int64_t last, int64_t *begin, int64_t *end);
+// The samples [*begin, *end) of the channel that frames first..last read,
+// mirror images included: what a span's signal must hold.
+void specmags_stft_span_reads(const t_specmags *m, int64_t first, int64_t last, int64_t *begin, int64_t *end);
+
+typedef struct _specmags_stft_span {
+    const float *signal;   // borrowed: signal[k] is sample signal_first + k of the channel
+    int64_t signal_first;  // must hold the samples of specmags_stft_span_reads
+    int64_t signal_count;
+    int64_t first, last;   // frames to run, inclusive, within the grid
+    float *out;            // caller's: one float per sample of specmags_stft_span_samples
+    int64_t changed_begin; // set by the edit: the samples [changed_begin, changed_end)
+    int64_t changed_end;   // covered by frames the edit changed (empty: none)
+} t_specmags_stft_span;
+
+// Runs frames first..last of the span through `edit` (frames in order; the
+// caller promises that the edit changes no frame outside them) and writes
+// into out each covered sample plus the overlap-add of what the edit changed
+// in its frames: a sample whose frames the edit left alone comes back bit for
+// bit, and the others are exact up to the transform's rounding, whatever
+// their distance from the ends of the channel.  Over the whole grid out
+// receives the resynthesis of every frame instead (the same up to rounding,
+// and cheaper), and the whole channel counts as changed.  Scratch is the call's own,
+// so edits of several channels may run at once on one state.  Returns 1 when
+// it ran; 0 when it did not (no edit STFT, a channel shorter than N, frames
+// outside the grid, no memory, or `edit` stopped it), out then being
+// incomplete.
+int specmags_stft_edit_span(const t_specmags *m, t_specmags_stft_span *s, t_specmags_stft_edit_fn edit, void *ctx);
 
 // Frees every array, table, setup and the worker task and clears the record.
 // Safe on a cleared record and when called twice.

@@ -374,6 +374,41 @@ void specmags_store_streaming(float *dst, const float *src, int64_t n)
     memcpy(dst + j, src + j, (size_t)(n - j) * sizeof(float));
 }
 
+int specmags_difference(float *row, const float *orig, int64_t n)
+{
+    int64_t j = 0;
+    int changed = 0;
+#ifdef SPECMAGS_SSE2
+    // OR together every difference without its sign: zero only when every
+    // difference is +-0.
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    __m128 any = _mm_setzero_ps();
+    for (; j + 4 <= n; j += 4) {
+        const __m128 d = _mm_sub_ps(_mm_loadu_ps(row + j), _mm_loadu_ps(orig + j));
+        _mm_storeu_ps(row + j, d);
+        any = _mm_or_ps(any, _mm_and_ps(d, magnitude));
+    }
+    changed = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_castps_si128(any), _mm_setzero_si128())) != 0xffff;
+#endif
+    for (; j < n; j++) {
+        const float d = row[j] - orig[j];
+        row[j] = d;
+        changed |= !(d == 0.0f);
+    }
+    return changed;
+}
+
+void specmags_add(float *out, const float *x, const float *d, int64_t n)
+{
+    int64_t j = 0;
+#ifdef SPECMAGS_SSE2
+    for (; j + 4 <= n; j += 4)
+        _mm_storeu_ps(out + j, _mm_add_ps(_mm_loadu_ps(x + j), _mm_loadu_ps(d + j)));
+#endif
+    for (; j < n; j++)
+        out[j] = x[j] + d[j];
+}
+
 void specmags_store_fence(void)
 {
 #ifdef SPECMAGS_SSE2

@@ -74,6 +74,13 @@ void specmags_row_means(const t_specmags_plan *p, const float *mags, float *slot
 // out[j] = slots_db[p->row_slot[j]] for the num_bins display rows.
 void specmags_expand_rows(const t_specmags_plan *p, const float *slots_db, float *out, int64_t num_bins);
 
+// row[j] -= orig[j] for j < n; returns 1 when any difference is not zero
+// (a NaN counts), 0 when all are +-0.
+int specmags_difference(float *row, const float *orig, int64_t n);
+
+// out[j] = x[j] + d[j] for j < n.
+void specmags_add(float *out, const float *x, const float *d, int64_t n);
+
 // Asks the processor to bring `bytes` bytes at p into its caches (L2), to
 // overlap the memory traffic of the next frame with this frame's FFT.
 void specmags_prefetch(const void *p, int64_t bytes);

@@ -1,7 +1,8 @@
-// Frame analysis of the whole channel on the host's worker threads.
+// Frame analysis of the channel on the host's worker threads.
 //
 // specmags_process splits the frames into one contiguous slice per worker
-// and runs the host task.  While dirty is set, each worker windows,
+// and runs the host task; specmags_process_samples does the same for the
+// frames that a changed run of samples reaches.  While dirty is set, each worker windows,
 // transforms and measures its frames (lin_mags, and phases when reassignment
 // is on); in every call it then turns its frames' magnitudes into display
 // rows under the current scale.  With reassignment on, a second run of the
@@ -32,6 +33,7 @@ struct specmags_job
     int64_t index;    // position in the job array
     int64_t count;    // jobs in the array
     int pass;         // PASS_SPECTRA or PASS_REASSIGN
+    int transform;    // 1: the frames' samples changed, so transform them anew
     int64_t analysed; // frames transformed by this worker
 };
 
@@ -76,7 +78,7 @@ void frame_spectrum(const t_specmags *m, const float *samples, int64_t l, float 
 void run_spectra(specmags_job *job)
 {
     t_specmags *m = job->m;
-    const int dirty = m->dirty;
+    const int dirty = job->transform;
     const t_specmags_plan *plan = m->reassignment ? nullptr : specmags_plan_for(m, m->fft_mag_scale);
     const int64_t fs = m->fft_size;
     const int64_t fft_floats = dirty ? 3 * round16(fs) : 0;
@@ -156,7 +158,7 @@ void run_reassign(specmags_job *job)
     if (!bin_db)
         return;
     for (int64_t l = job->first; l < job->end; l++) {
-        if (m->dirty)
+        if (job->transform)
             frame_freqs(m, l);
         frame_binned(m, l, bin_db);
     }
@@ -172,19 +174,21 @@ void silent_grid(t_specmags *m)
         m->mags_db[i] = SPECMAGS_SILENCE_DB;
 }
 
-// Runs one pass over every frame on the worker task (inline if the host
-// gave no task).
-void run_pass(t_specmags *m, const float *samples, int pass)
+// Runs one pass over frames [first, end) on the worker task (inline if the
+// host gave no task).
+void run_pass(t_specmags *m, const float *samples, int pass, int transform, int64_t first, int64_t end)
 {
-    int64_t w = specmags_worker_count(sysparallel_processorcount(), m->num_frames);
+    int64_t w = specmags_worker_count(sysparallel_processorcount(), end - first);
     t_sysparallel_task *task = m->task;
     if (task && task->maxworkercount > 0 && w > task->maxworkercount)
         w = task->maxworkercount;
     specmags_job jobs[SYSPARALLEL_MAX_WORKERS];
     for (int64_t i = 0; i < w; i++) {
         specmags_job *j = &jobs[i];
-        *j = specmags_job{m, samples, 0, 0, i, w, pass, 0};
-        specmags_worker_slice(m->num_frames, w, i, &j->first, &j->end);
+        *j = specmags_job{m, samples, 0, 0, i, w, pass, transform, 0};
+        specmags_worker_slice(end - first, w, i, &j->first, &j->end);
+        j->first += first;
+        j->end += first;
     }
     if (task && task->workers) {
         task->data = jobs;
@@ -259,10 +263,36 @@ void specmags_process(t_specmags *m, const float *samples)
     // With reassignment the display rows come from the second pass, so a
     // scale change alone needs only that one.
     if (m->dirty || !m->reassignment)
-        run_pass(m, samples, PASS_SPECTRA);
+        run_pass(m, samples, PASS_SPECTRA, m->dirty, 0, m->num_frames);
     if (m->reassignment)
-        run_pass(m, samples, PASS_REASSIGN);
+        run_pass(m, samples, PASS_REASSIGN, m->dirty, 0, m->num_frames);
     m->dirty = 0;
+}
+
+void specmags_process_samples(t_specmags *m, const float *samples, int64_t begin, int64_t end)
+{
+    if (m->dirty || m->alloc_failed || m->num_samples < m->fft_win_size || !samples || !m->task) {
+        specmags_process(m, samples);
+        return;
+    }
+    begin = begin < 0 ? 0 : begin;
+    end = end > m->num_samples ? m->num_samples : end;
+    if (begin >= end)
+        return;
+    // Frame l reads samples [l * hop, l * hop + win).
+    const int64_t hop = m->fft_hop, win = m->fft_win_size;
+    const int64_t first = begin >= win ? (begin - win) / hop + 1 : 0;
+    int64_t last_end = (end - 1) / hop + 1;
+    last_end = last_end > m->num_frames ? m->num_frames : last_end;
+    if (first >= last_end)
+        return;
+    run_pass(m, samples, PASS_SPECTRA, 1, first, last_end);
+    if (m->reassignment) {
+        // A frame's reassigned frequencies also read the phases of the frame
+        // before it.
+        const int64_t reassign_end = last_end < m->num_frames ? last_end + 1 : last_end;
+        run_pass(m, samples, PASS_REASSIGN, 1, first, reassign_end);
+    }
 }
 
 void specmags_process_worker(t_sysparallel_worker *w)

@@ -9,11 +9,14 @@
 // a rebuild of the display analysis in between cannot make them overrun.
 // Arrays of an unchanged size are kept across updates.
 //
-// An edit runs specmags_stft_stream: each frame is transformed, edited and
-// resynthesised while it is in the cache, so the spectra of the whole
-// channel (four times the signal, as complex values) are never written out
-// and read back.  The whole-channel frames exist only for callers of
-// specmags_stft_forward, which allocates them on first use.
+// An edit runs specmags_stft_edit_span over the frames it changes: each
+// frame is transformed, edited and resynthesised while it is in the cache,
+// and only the difference the edit made is overlap-added onto the channel,
+// so samples the edit leaves alone keep their bits and the spectra of the
+// whole channel are never written out.  The whole-channel frames and output
+// exist only for callers of specmags_stft_forward, _inverse and _stream,
+// which allocate them on first use: while idle the edit STFT holds its setup,
+// window and two blocks of N floats.
 #include "pffft.h"
 #include "specmags_alloc.h"
 #include "specmags_internal.h"
@@ -85,12 +88,20 @@ void store_row(float *row, const float *spec, int64_t n)
 }
 
 // Setup, window, block and work area for the current N and a channel of at
-// least N samples: what the transforms need besides the frames.
+// least N samples: what the transforms need besides the frames and output.
 int stft_sizes_ready(const t_specmags *m)
 {
     const int64_t n = m->stft_win_size;
-    return m->stft_setup && m->stft_setup_size == n && m->stft_out && m->stft_frame_buf && m->stft_work &&
-           m->stft_window && m->stft_length >= n && m->stft_num_frames >= 1;
+    return m->stft_setup && m->stft_setup_size == n && m->stft_frame_buf && m->stft_work && m->stft_window &&
+           m->stft_length >= n && m->stft_num_frames >= 1;
+}
+
+// stft_out for stft_length floats, allocated on first use.
+int out_ready(t_specmags *m)
+{
+    return m->stft_out && m->stft_out_cap == m->stft_length
+               ? 1
+               : ensure_floats(&m->stft_out, &m->stft_out_cap, m->stft_length);
 }
 
 int64_t frames_floats(const t_specmags *m)
@@ -167,20 +178,23 @@ int specmags_stft_update(t_specmags *m)
     m->stft_hop = (int)(n / 4);
     m->stft_num_bins = (int)(n / 2 + 1);
     const int64_t frames = len < n ? 1 : (len - n) / m->stft_hop + 1;
-    int64_t out_cap = m->stft_out ? m->stft_length : 0;
-    const int ok = ensure_floats(&m->stft_out, &out_cap, len) && ensure_stft_size(m, n);
-    if (!ok) {
+    if (!ensure_stft_size(m, n)) {
         specmags_stft_free(m);
         return 0;
     }
     m->stft_num_frames = frames;
     m->stft_length = len;
-    // Frames of another size are of no further use; frames of this size are
-    // kept for the next specmags_stft_forward.
+    // Frames and output of another size are of no further use; those of this
+    // size are kept for the next whole-channel transform.
     if (m->stft_frames && !frames_ready(m)) {
         specmags_free(m->stft_frames);
         m->stft_frames = nullptr;
         m->stft_frames_cap = 0;
+    }
+    if (m->stft_out && m->stft_out_cap != len) {
+        specmags_free(m->stft_out);
+        m->stft_out = nullptr;
+        m->stft_out_cap = 0;
     }
     return 1;
 }
@@ -204,7 +218,7 @@ int specmags_stft_forward(t_specmags *m, const float *samples)
 
 int specmags_stft_inverse(t_specmags *m)
 {
-    if (!stft_sizes_ready(m) || !frames_ready(m))
+    if (!stft_sizes_ready(m) || !frames_ready(m) || !out_ready(m))
         return 0;
     float *in = specmags_alloc_floats(m->stft_win_size);
     float *synth = new_synth_window(m);
@@ -221,6 +235,8 @@ int specmags_stft_inverse(t_specmags *m)
 
 int specmags_stft_stream(t_specmags *m, const float *samples, t_specmags_stft_edit_fn edit, void *ctx)
 {
+    if (!samples || !stft_sizes_ready(m) || !out_ready(m))
+        return 0;
     return specmags_stft_stream_to(m, samples, m->stft_out, edit, ctx);
 }
 
@@ -293,6 +309,188 @@ void specmags_stft_free(t_specmags *m)
     m->stft_setup = nullptr;
     m->stft_setup_size = 0;
     m->stft_frames_cap = 0;
+    m->stft_out_cap = 0;
     m->stft_num_frames = 0;
     m->stft_length = 0;
+}
+
+// ---- edits of a span ----
+
+namespace {
+
+// Sample j of the channel of length len mirrored about its ends, read from
+// the span's signal; 0 where neither j nor its mirror image is held (a
+// channel shorter than the mirror).
+float mirrored(const t_specmags_stft_span *s, int64_t len, int64_t j)
+{
+    if (j < 0)
+        j = -j;
+    if (j >= len)
+        j = 2 * (len - 1) - j;
+    j -= s->signal_first;
+    return j >= 0 && j < s->signal_count ? s->signal[j] : 0.0f;
+}
+
+// The n samples of the mirrored channel from `start` on: a pointer into the
+// signal where it holds them all, else a copy in block.
+const float *frame_samples(const t_specmags_stft_span *s, int64_t len, int64_t start, int64_t n, float *block)
+{
+    const int64_t off = start - s->signal_first;
+    if (start >= 0 && start + n <= len && off >= 0 && off + n <= s->signal_count)
+        return s->signal + off;
+    for (int64_t j = 0; j < n; j++)
+        block[j] = mirrored(s, len, start + j);
+    return block;
+}
+
+// The synthesis window of span edits, newly allocated (null without
+// memory): the window divided by N times the sum of the four squared
+// windows that overlap at its position, so that the overlap-add of frames
+// the edit scaled by g adds exactly (g - 1) times the signal: the symmetric
+// window's sum only comes near 2.
+float *new_exact_synth_window(const t_specmags *m)
+{
+    const int64_t n = m->stft_win_size, hop = m->stft_hop;
+    float *w = specmags_alloc_floats(n);
+    if (w) {
+        for (int64_t j = 0; j < n; j++) {
+            double sum = 0.0;
+            for (int64_t q = 0; q < n / hop; q++) {
+                const double v = m->stft_window[j % hop + q * hop];
+                sum += v * v;
+            }
+            w[j] = (float)((double)m->stft_window[j] / ((double)n * sum));
+        }
+    }
+    return w;
+}
+
+// The finished hop of the ring at sample `start` into out, for the samples
+// of [begin, end): the resynthesis itself, or, when the ring holds the
+// difference, the sample plus the difference.  Only samples covered by
+// changed frames are written back, so adding a zero difference to the
+// others does no harm.
+void emit_hop(const t_specmags_stft_span *s, const float *ring, bool difference, int64_t start, int64_t hop,
+              int64_t begin, int64_t end)
+{
+    const int64_t j0 = start < begin ? begin - start : 0;
+    const int64_t j1 = start + hop > end ? end - start : hop;
+    if (j0 >= j1)
+        return;
+    float *out = s->out + start + j0 - begin;
+    if (difference)
+        specmags_add(out, s->signal + start + j0 - s->signal_first, ring + j0, j1 - j0);
+    else
+        specmags_store_streaming(out, ring + j0, j1 - j0);
+}
+
+} // namespace
+
+int64_t specmags_stft_grid_first(const t_specmags *m)
+{
+    return m->stft_hop > 0 ? -(int64_t)(m->stft_win_size / m->stft_hop - 1) : 0;
+}
+
+int64_t specmags_stft_grid_last(const t_specmags *m)
+{
+    return m->stft_hop > 0 && m->stft_length > 0 ? (m->stft_length - 1) / m->stft_hop : -1;
+}
+
+static void clamp_range(const t_specmags *m, int64_t b, int64_t e, int64_t *begin, int64_t *end)
+{
+    const int64_t len = m->stft_length;
+    b = b < 0 ? 0 : b > len ? len : b;
+    e = e < b ? b : e > len ? len : e;
+    *begin = b;
+    *end = e;
+}
+
+void specmags_stft_span_samples(const t_specmags *m, int64_t first, int64_t last, int64_t *begin, int64_t *end)
+{
+    clamp_range(m, first * m->stft_hop, last * m->stft_hop + m->stft_win_size, begin, end);
+}
+
+void specmags_stft_span_reads(const t_specmags *m, int64_t first, int64_t last, int64_t *begin, int64_t *end)
+{
+    // A frame reaching past an end reads the mirror images of samples within
+    // one window of that end.
+    const int64_t n = m->stft_win_size;
+    clamp_range(m, first * m->stft_hop - n, last * m->stft_hop + 2 * n, begin, end);
+}
+
+int specmags_stft_edit_span(const t_specmags *m, t_specmags_stft_span *s, t_specmags_stft_edit_fn edit, void *ctx)
+{
+    s->changed_begin = s->changed_end = 0;
+    if (!s->signal || !s->out || !stft_sizes_ready(m) || s->first > s->last ||
+        s->first < specmags_stft_grid_first(m) || s->last > specmags_stft_grid_last(m))
+        return 0;
+    const int64_t n = m->stft_win_size;
+    const int64_t hop = m->stft_hop; // n / 4
+    const int64_t len = m->stft_length;
+    int64_t begin, end;
+    specmags_stft_span_samples(m, s->first, s->last, &begin, &end);
+    // As in specmags_stft_stream_to, the spectrum is written straight into
+    // the row and the overlap-add runs in a ring of four hops.  Over part of
+    // the grid the ring holds the difference the edit made, which only
+    // changed frames add to (frames before `first` are unchanged, so hop
+    // `first` starts from them at zero).  Over the whole grid every sample
+    // lies in four frames that are all run, so the ring holds the
+    // resynthesis itself: no copy and difference of every row, and the
+    // whole channel counts as changed.
+    const bool whole = s->first == specmags_stft_grid_first(m) && s->last == specmags_stft_grid_last(m);
+    float *row = specmags_alloc_floats(n + 2);
+    float *orig = specmags_alloc_floats(n + 2);
+    float *buf = specmags_alloc_floats(n);
+    float *work = specmags_alloc_floats(n);
+    float *ring = specmags_alloc_floats(n);
+    float *block = specmags_alloc_floats(n);
+    float *synth = new_exact_synth_window(m);
+    int ok = row && orig && buf && work && ring && block && synth;
+    int64_t changed_first = 0, changed_last = -1;
+    bool any = false;
+    for (int64_t i = s->first; ok && i <= s->last; i++) {
+        specmags_window_copy(buf, frame_samples(s, len, i * hop, n, block), m->stft_window, n);
+        pffft_transform_ordered(m->stft_setup, buf, row, work, PFFFT_FORWARD);
+        row[n] = row[1];
+        row[n + 1] = 0.0f;
+        row[1] = 0.0f;
+        if (!whole)
+            memcpy(orig, row, (size_t)(n + 2) * sizeof(float));
+        if (edit && !edit(ctx, row, i)) {
+            ok = 0;
+            break;
+        }
+        if (whole || specmags_difference(row, orig, n + 2)) {
+            if (!any)
+                changed_first = i;
+            changed_last = i;
+            any = true;
+            row[1] = row[n];
+            pffft_transform_ordered(m->stft_setup, row, buf, work, PFFFT_BACKWARD);
+            for (int64_t q = 0; q < 4; q++) {
+                const int64_t n_add = i == s->first || q == 3 ? 0 : hop;
+                specmags_synth_frame(ring + ((i + q) & 3) * hop, buf + q * hop, synth + q * hop, n_add, hop);
+            }
+        } else if (i == s->first) {
+            memset(ring, 0, (size_t)n * sizeof(float));
+        } else {
+            memset(ring + ((i + 3) & 3) * hop, 0, (size_t)hop * sizeof(float));
+        }
+        emit_hop(s, ring + (i & 3) * hop, !whole, i * hop, hop, begin, end);
+    }
+    if (ok) {
+        for (int64_t q = 1; q < 4; q++)
+            emit_hop(s, ring + ((s->last + q) & 3) * hop, !whole, (s->last + q) * hop, hop, begin, end);
+        if (any)
+            specmags_stft_span_samples(m, changed_first, changed_last, &s->changed_begin, &s->changed_end);
+    }
+    specmags_store_fence();
+    specmags_free(row);
+    specmags_free(orig);
+    specmags_free(buf);
+    specmags_free(work);
+    specmags_free(ring);
+    specmags_free(block);
+    specmags_free(synth);
+    return ok;
 }

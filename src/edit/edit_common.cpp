@@ -79,8 +79,12 @@ int specedit_pass_begin(t_specedit_pass *p, const t_specmags *m, const t_specedi
 
 int specedit_pass_frames(t_specedit_pass *p, float *rows, int64_t first, int64_t count)
 {
-    if (first != p->next_frame)
+    if (p->started && first != p->next_frame)
         return 0;
+    if (!p->started) {
+        p->started = 1;
+        p->next_frame = first;
+    }
     if (count <= 0)
         return 1;
     if (p->work) {
@@ -106,7 +110,89 @@ void specedit_pass_end(t_specedit_pass *p)
 
 double specedit_frame_time(const t_specedit_geometry *g, int64_t i)
 {
-    return (double)i * (double)g->hop / g->sample_rate * 1000.0;
+    return i <= 0 ? 0.0 : (double)i * (double)g->hop / g->sample_rate * 1000.0;
+}
+
+// Frames of lo..hi whose time lies in [tmin, tmax]: times grow with the
+// frame, so the ends are found from an estimate and then stepped to the
+// exact test of specedit_frame_time.
+static int frames_in_time(const t_specedit_geometry *g, double tmin, double tmax, int64_t lo, int64_t hi,
+                          int64_t *first, int64_t *last)
+{
+    if (!(tmin <= tmax) || lo > hi)
+        return 0;
+    const double per_ms = g->sample_rate / (1000.0 * (double)g->hop);
+    double a = floor(tmin * per_ms) - 1.0, b = ceil(tmax * per_ms) + 1.0;
+    int64_t f = a < (double)lo ? lo : a > (double)hi ? hi : (int64_t)a;
+    int64_t l = b > (double)hi ? hi : b < (double)lo ? lo : (int64_t)b;
+    while (f <= hi && specedit_frame_time(g, f) < tmin)
+        f++;
+    while (f > lo && specedit_frame_time(g, f - 1) >= tmin)
+        f--;
+    while (l >= lo && specedit_frame_time(g, l) > tmax)
+        l--;
+    while (l < hi && specedit_frame_time(g, l + 1) <= tmax)
+        l++;
+    if (f > l)
+        return 0;
+    *first = f;
+    *last = l;
+    return 1;
+}
+
+int specedit_op_frames(const t_specmags *m, const t_specedit_op *op, int64_t lo, int64_t hi, int64_t *first,
+                       int64_t *last)
+{
+    t_specedit_geometry g;
+    if (!op || lo > hi || !specedit_geometry_sizes(m, &g))
+        return 0;
+    bool everywhere;
+    if (op->kernel == SPECEDIT_GAIN_MASK) {
+        if (!(op->gain_out == 1.0)) {
+            everywhere = true;
+        } else if (op->gain_in == 1.0) {
+            return 0;
+        } else {
+            everywhere = false;
+        }
+    } else {
+        if (op->shift == 0.0 || !isfinite(op->shift))
+            return 0;
+        everywhere = op->inverted != 0;
+    }
+    if (everywhere) {
+        *first = lo;
+        *last = hi;
+        return 1;
+    }
+    if (op->rect) {
+        long k0, k1;
+        specedit_bin_range(op->rect->low_hz, op->rect->high_hz, g.bin_hz, g.num_bins, &k0, &k1);
+        if (k1 < k0)
+            return 0;
+        double t0 = op->rect->start_ms, t1 = op->rect->end_ms;
+        return frames_in_time(&g, t0 < t1 ? t0 : t1, t0 < t1 ? t1 : t0, lo, hi, first, last);
+    }
+    // Shapes: the hull of their time extents, one frame wider for the
+    // margin of the shape tests; a shape with a coordinate that is not a
+    // moderate finite number may reach anywhere.
+    t_specedit_shape_list list;
+    specedit_shape_list_init(&list, op->shapes);
+    double tmin = INFINITY, tmax = -INFINITY;
+    for (long s = 0; s < list.count; s++) {
+        if (!list.shape[s].regular) {
+            *first = lo;
+            *last = hi;
+            return 1;
+        }
+        tmin = fmin(tmin, list.shape[s].tmin);
+        tmax = fmax(tmax, list.shape[s].tmax);
+    }
+    if (!frames_in_time(&g, tmin, tmax, lo, hi, first, last))
+        return 0;
+    *first = *first > lo ? *first - 1 : lo;
+    *last = *last < hi ? *last + 1 : hi;
+    return 1;
 }
 
 void specedit_bin_range(double f0, double f1, double bin_hz, long num_bins, long *lo, long *hi)

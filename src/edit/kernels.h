@@ -11,8 +11,10 @@
 // the user interface and call no host function.
 //
 // Time-frequency plane: frame i has the time T_i = i * stft_hop / sample_rate
-// * 1000 ms (the start of its block, not its centre); bin k has the frequency
-// k * D Hz with D = sample_rate / stft_win_size.  Times are in milliseconds,
+// * 1000 ms (the start of its block, not its centre); the frames before frame
+// 0 that an edit of the channel's start runs (they reach into the mirror image
+// before the first sample) have the time 0.  Bin k has the frequency k * D Hz
+// with D = sample_rate / stft_win_size.  Times are in milliseconds,
 // frequencies in hertz, gains linear factors (callers convert from dB).
 //
 // Shift modes: 0 move-mix, 1 move-replace, 2 copy-mix, 3 copy-replace.  Move
@@ -86,6 +88,7 @@ typedef struct _specedit_op {
 typedef struct _specedit_pass {
     int kernel;          // e_specedit_kernel
     void *work;          // the kernel's working state; null when it has nothing to do
+    int started;         // 1 once the first block has come
     int64_t next_frame;  // the frame the next block must start with
 } t_specedit_pass;
 
@@ -101,10 +104,18 @@ extern "C" {
 int specedit_pass_begin(t_specedit_pass *p, const t_specmags *m, const t_specedit_op *op);
 
 // Edits count rows of stft_num_bins (re, im) pairs in place, row r being
-// frame first + r.  Blocks must come in frame order from frame 0 (the pitch
-// shift carries phases from frame to frame): returns 1, or 0 with the rows
-// untouched when first is not the frame after the previous block.
+// frame first + r.  The first block may start at any frame (the kernels'
+// state starts afresh there), later ones must follow it in frame order (the
+// pitch shift carries phases from frame to frame): returns 1, or 0 with the
+// rows untouched when first is not the frame after the previous block.
 int specedit_pass_frames(t_specedit_pass *p, float *rows, int64_t first, int64_t count);
+
+// The frames of lo..hi whose rows op may change, as [*first, *last]: a
+// cheap, conservative answer from the region's time extent and the gains
+// (a gain mask whose outside gain is not 1, and an inverted shift, may
+// change every frame).  Returns 1, or 0 when op changes no frame there.
+int specedit_op_frames(const t_specmags *m, const t_specedit_op *op, int64_t lo, int64_t hi, int64_t *first,
+                       int64_t *last);
 
 // Frees the working state.  Safe after a failed begin and when called twice.
 void specedit_pass_end(t_specedit_pass *p);

@@ -89,8 +89,6 @@ const shift_item shift_items[] = {
 
 bool present(const targets &t, bool shapes) { return shapes ? t.shapes : t.selection; }
 
-double db_to_gain(double db) { return pow(10.0, db / 20.0); }
-
 // ---------------------------------------------------------------- building
 
 void add_item(t_jpopupmenu *menu, int id, const char *text, bool enabled, bool checked = false)
@@ -161,7 +159,7 @@ bool ask(const char *prompt, const char *default_text, const char **text)
 // The linear inside and outside gains of a menu gain edit; false when the
 // dialog is cancelled or its entry holds no number, or a gain that is no
 // finite factor ("nan", "inf" would write non-numbers into the buffer).
-bool gains_of(e_gain_kind kind, double *in, double *out)
+bool gains_of(t_specgram *x, e_gain_kind kind, double *in, double *out)
 {
     if (kind != GAIN_TYPED) {
         *in = kind == GAIN_ISOLATE ? 1 : 0;
@@ -172,27 +170,24 @@ bool gains_of(e_gain_kind kind, double *in, double *out)
     double in_db = 0, out_db = 0;
     if (!ask(gain_prompt, "0 0", &text) || sscanf(text, "%lf %lf", &in_db, &out_db) < 1)
         return false;
-    *in = db_to_gain(in_db);
-    *out = db_to_gain(out_db);
-    return isfinite(*in) && isfinite(*out);
+    return specgram_gain_of_db(x, in_db, in) && specgram_gain_of_db(x, out_db, out);
 }
 
 void gain_edit(t_specgram *x, const gain_item &g, const targets &t)
 {
     double in, out;
-    if (!gains_of(g.kind, &in, &out))
+    if (!gains_of(x, g.kind, &in, &out))
         return;
-    if (present(t, g.shapes))
-        specgram_undo_push(x, g.label);
+    const char *label = present(t, g.shapes) ? g.label : NULL;
     if (x->edit_inverted) {
         double swap = in;
         in = out;
         out = swap;
     }
     if (g.shapes)
-        specgram_gain_mask_shapes_to_buffer(x, in, out);
+        specgram_gain_mask_shapes_to_buffer(x, in, out, label);
     else
-        specgram_gain_mask_selection_to_buffer(x, in, out);
+        specgram_gain_mask_selection_to_buffer(x, in, out, label);
 }
 
 void shift_edit(t_specgram *x, const shift_item &s, const targets &t)
@@ -205,19 +200,18 @@ void shift_edit(t_specgram *x, const shift_item &s, const targets &t)
     sscanf(text, "%lf %lf %d", &shift, &gain_db, &mode); // what is not there stays 0
     if (mode < SPECEDIT_MOVE_MIX || mode > SPECEDIT_COPY_REPLACE)
         mode = SPECEDIT_MOVE_MIX;
-    double gain = db_to_gain(gain_db);
-    if (!isfinite(gain))
+    double gain;
+    if (!specgram_gain_of_db(x, gain_db, &gain))
         return;
-    if (present(t, s.shapes))
-        specgram_undo_push(x, s.label);
+    const char *label = present(t, s.shapes) ? s.label : NULL;
     if (s.pitch && s.shapes)
-        specgram_pitch_shift_shapes_to_buffer(x, mode, shift, gain);
+        specgram_pitch_shift_shapes_to_buffer(x, mode, shift, gain, label);
     else if (s.pitch)
-        specgram_pitch_shift_selection_to_buffer(x, mode, shift, gain);
+        specgram_pitch_shift_selection_to_buffer(x, mode, shift, gain, label);
     else if (s.shapes)
-        specgram_freq_shift_shapes_to_buffer(x, mode, shift, gain);
+        specgram_freq_shift_shapes_to_buffer(x, mode, shift, gain, label);
     else
-        specgram_freq_shift_selection_to_buffer(x, mode, shift, gain);
+        specgram_freq_shift_selection_to_buffer(x, mode, shift, gain, label);
 }
 
 // Flips `edit_inverted` through its setter, which stores it and repaints.

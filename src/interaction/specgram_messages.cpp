@@ -19,8 +19,6 @@ double num_arg(const t_atom *a)
     return (t == A_LONG || t == A_FLOAT) ? atom_getfloat(a) : 0;
 }
 
-double db_to_gain(double db) { return pow(10.0, db / 20.0); }
-
 struct gain_command {
     const char *name;
     const char *label;
@@ -51,8 +49,6 @@ const shift_command shift_commands[] = {
     {"edit_shapes_pitch_shift", "Pitch-Shift Shapes", true, true},
 };
 
-bool has_target(const t_specgram *x, bool shapes) { return shapes ? x->shape_count > 0 : specgram_has_selection(x) != 0; }
-
 void gain_edit(t_specgram *x, const gain_command &c, long argc, t_atom *argv)
 {
     double in, out;
@@ -61,22 +57,21 @@ void gain_edit(t_specgram *x, const gain_command &c, long argc, t_atom *argv)
     } else if (c.kind == 1) {
         in = 0, out = 1;
     } else {
-        if (argc < 1)
+        if (argc < 1 || !specgram_gain_of_db(x, num_arg(argv), &in))
             return;
-        in = db_to_gain(num_arg(argv));
-        out = argc >= 2 ? db_to_gain(num_arg(argv + 1)) : 1;
+        out = 1;
+        if (argc >= 2 && !specgram_gain_of_db(x, num_arg(argv + 1), &out))
+            return;
     }
-    if (has_target(x, c.shapes))
-        specgram_undo_push(x, c.label);
     if (x->edit_inverted) {
         double t = in;
         in = out;
         out = t;
     }
     if (c.shapes)
-        specgram_gain_mask_shapes_to_buffer(x, in, out);
+        specgram_gain_mask_shapes_to_buffer(x, in, out, c.label);
     else
-        specgram_gain_mask_selection_to_buffer(x, in, out);
+        specgram_gain_mask_selection_to_buffer(x, in, out, c.label);
 }
 
 void shift_edit(t_specgram *x, const shift_command &c, long argc, t_atom *argv)
@@ -94,19 +89,19 @@ void shift_edit(t_specgram *x, const shift_command &c, long argc, t_atom *argv)
             mode = m <= 0 ? 0 : (m > 2 ? 3 : (int)m);
         }
     }
-    if (has_target(x, c.shapes))
-        specgram_undo_push(x, c.label);
-    double gain = db_to_gain(gain_db);
+    double gain;
+    if (!specgram_gain_of_db(x, gain_db, &gain))
+        return;
     if (c.pitch) {
         if (c.shapes)
-            specgram_pitch_shift_shapes_to_buffer(x, mode, shift, gain);
+            specgram_pitch_shift_shapes_to_buffer(x, mode, shift, gain, c.label);
         else
-            specgram_pitch_shift_selection_to_buffer(x, mode, shift, gain);
+            specgram_pitch_shift_selection_to_buffer(x, mode, shift, gain, c.label);
     } else {
         if (c.shapes)
-            specgram_freq_shift_shapes_to_buffer(x, mode, shift, gain);
+            specgram_freq_shift_shapes_to_buffer(x, mode, shift, gain, c.label);
         else
-            specgram_freq_shift_selection_to_buffer(x, mode, shift, gain);
+            specgram_freq_shift_selection_to_buffer(x, mode, shift, gain, c.label);
     }
 }
 

@@ -45,25 +45,35 @@ void install_placeholder(t_specgram *x)
     x->selection_start = x->selection_end = x->selection_low = x->selection_high = 0;
 }
 
-void copy_channel(t_specgram *x, const float *locked, long frames_now, long channels_now)
+// Frames [begin, end) of the working copy from the locked buffer; frames
+// the buffer no longer has (or a channel it lost) read as zeros.
+void copy_channel_range(t_specgram *x, const float *locked, long frames_now, long channels_now, long begin, long end)
 {
     long frames = x->frame_count < frames_now ? x->frame_count : frames_now;
+    end = end < x->frame_count ? end : x->frame_count;
     long chan = x->buffer_chan;
+    if (chan > channels_now)
+        frames = 0;
+    long copied = frames < end ? frames : end;
     if (chan >= 1) {
-        if (chan <= channels_now)
-            for (long i = 0; i < frames; i++)
-                x->samples[i] = locked[i * channels_now + chan - 1];
-        else
-            frames = 0;
+        for (long i = begin; i < copied; i++)
+            x->samples[i] = locked[i * channels_now + chan - 1];
     } else {
-        for (long i = 0; i < frames; i++) {
+        for (long i = begin; i < copied; i++) {
             float sum = 0;
             for (long c = 0; c < channels_now; c++)
                 sum += locked[i * channels_now + c];
             x->samples[i] = sum / (float)channels_now;
         }
     }
-    memset(x->samples + frames, 0, sizeof(float) * (size_t)(x->frame_count - frames));
+    copied = copied > begin ? copied : begin;
+    if (end > copied)
+        memset(x->samples + copied, 0, sizeof(float) * (size_t)(end - copied));
+}
+
+void copy_channel(t_specgram *x, const float *locked, long frames_now, long channels_now)
+{
+    copy_channel_range(x, locked, frames_now, channels_now, 0, x->frame_count);
 }
 
 void report_analysis_failure(t_specgram *x)
@@ -78,6 +88,25 @@ void reanalyse(t_specgram *x)
     specmags_update(&x->mags, x->frame_count, x->sample_rate);
     report_analysis_failure(x);
     specmags_process(&x->mags, x->samples);
+    x->analysis_runs++;
+}
+
+// After the object's own edit, undo or redo: re-reads the frames it wrote
+// and re-analyses only the display frames they reach.  Caller holds `lock`.
+void reanalyse_own_write(t_specgram *x, int64_t begin, int64_t end)
+{
+    t_buffer_obj *b = buffer_ref_getobject(x->buffer_ref);
+    float *locked = b ? buffer_locksamples(b) : NULL;
+    if (!locked) {
+        reanalyse(x);
+        return;
+    }
+    long frames_now = (long)buffer_getframecount(b);
+    long channels_now = (long)buffer_getchannelcount(b);
+    if (channels_now >= 1)
+        copy_channel_range(x, locked, frames_now, channels_now, (long)begin, (long)end);
+    buffer_unlocksamples(b);
+    specmags_process_samples(&x->mags, x->samples, begin, end);
     x->analysis_runs++;
 }
 
@@ -232,13 +261,18 @@ void buffer_modified(t_specgram *x)
     critical_enter(x->lock);
     bool changed = layout_changed(x);
     bool own = x->self_edit_pending != 0;
-    specgram_update_buffer(x, changed && !own);
-    reanalyse(x);
+    if (own && !changed && x->self_edit_begin < x->self_edit_end) {
+        reanalyse_own_write(x, x->self_edit_begin, x->self_edit_end);
+    } else {
+        specgram_update_buffer(x, changed && !own);
+        reanalyse(x);
+    }
     specgram_update_surface(x, SPECGRAM_SURFACE_RESIZE);
     if (own || !changed) {
         x->surface_dirty = 1;
         specgram_invalidate(x, specgram_sym.magnitudes_layer, NULL);
         x->self_edit_pending = 0;
+        x->self_edit_begin = x->self_edit_end = 0;
     } else {
         specgram_set_display_and_selection(x, 1, 0, -1, 0, -1, x->selection_start, x->selection_end,
                                            x->selection_low, x->selection_high);

@@ -39,11 +39,17 @@ enum e_specgram_surface_mode {
     SPECGRAM_SURFACE_RERENDER = 2  // resize, re-render the image, repaint all layers
 };
 
-// One undo or redo entry: a copy of the whole buffer~.
+// One undo or redo entry: the samples an edit rewrote, a span of frames of
+// some adjacent channels, with the buffer's size when it was taken.
 typedef struct _undo_snapshot {
-    float *samples;                       // owned; frames * channels floats, interleaved; null when empty
-    long frames;
+    float *samples;                       // owned; span_frames * chan_count floats, interleaved by
+                                          // frame; null when the span is empty
+    long frames;                          // the buffer~'s frames and channels when taken
     long channels;
+    long span_start;                      // first frame held
+    long span_frames;                     // frames held
+    long chan_first;                      // first channel held, 0-based
+    long chan_count;                      // channels held
     char label[SPECGRAM_UNDO_LABEL_SIZE]; // NUL-terminated, at most 63 characters
 } t_undo_snapshot;
 
@@ -127,6 +133,8 @@ typedef struct _specgram {
 
     // ---- edit and undo ----
     char self_edit_pending;   // 1 after the object wrote the buffer~, until its buffer_modified
+    int64_t self_edit_begin;  // frames [begin, end) the object wrote meanwhile (empty: none)
+    int64_t self_edit_end;
     char edit_inverted;       // attribute
     t_undo_snapshot undo_stack[SPECGRAM_UNDO_DEPTH]; // oldest first
     long undo_count;

@@ -95,6 +95,7 @@ TEST(EditStft, SamplesNoFrameReachesComeOutZero)
     EXPECT_EQ(e.m.stft_hop, 512);
     EXPECT_EQ(e.m.stft_num_bins, 1025);
     EXPECT_EQ(e.m.stft_num_frames, 90);
+    e.round_trip(uniform_noise(48000, 2));
     std::fill(e.m.stft_out, e.m.stft_out + 48000, 5.0f);
     const std::vector<float> y = e.round_trip(uniform_noise(48000, 3));
     for (int64_t i = 47616; i < 48000; i++)
@@ -106,13 +107,12 @@ TEST(EditStft, ChannelShorterThanTheWindowIsLeftAlone)
 {
     Edit e(2047, 2048);
     EXPECT_EQ(e.m.stft_num_frames, 1);
-    e.m.stft_out[5] = 9.0f;
     const std::vector<float> x = uniform_noise(2047, 4);
     EXPECT_EQ(specmags_stft_forward(&e.m, x.data()), 0);
     EXPECT_EQ(specmags_stft_inverse(&e.m), 0);
     EXPECT_EQ(specmags_stft_stream(&e.m, x.data(), nullptr, nullptr), 0);
     EXPECT_EQ(e.m.stft_frames, nullptr); // nothing was allocated for it
-    EXPECT_EQ(e.m.stft_out[5], 9.0f);
+    EXPECT_EQ(e.m.stft_out, nullptr);
 }
 
 TEST(EditStft, UpdateFollowsTheChannelLengthAndSize)

@@ -205,3 +205,31 @@ mousedown sg 10 10 context
     EXPECT_TRUE(menus[5]["answer"].is_null()) << "a disabled shapes item was chosen";
     expect_item(menus[7], 1, "Undo Pitch-Shift Selection", true);
 }
+
+TEST(Menu, GainsThatNoSampleCanHoldAreRefusedWithAnError)
+{
+    Transcript r = run_on_sound(R"(buffer snd
+sendto sg 8 list 0 -1 0 -1 0 -1 0 -1
+menu 5
+dialog "1000 0"
+mousedown sg 10 10 context
+menu 11
+dialog "100 1e400"
+mousedown sg 10 10 context
+buffer snd
+mousedown sg 10 10 context
+)");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto menus = lines_of(r, "menu"), buffers = lines_of(r, "buffer"), console = lines_of(r, "console");
+    ASSERT_EQ(buffers.size(), 2u);
+    EXPECT_EQ(buffers[1]["hash"], buffers[0]["hash"]);
+    ASSERT_EQ(menus.size(), 3u);
+    expect_item(menus[2], 1, "Undo", false);
+    std::vector<std::string> errors;
+    for (auto &l : console)
+        if (l["level"] == "error")
+            errors.push_back(l["text"]);
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_NE(errors[0].find("1000 dB"), std::string::npos) << errors[0];
+    EXPECT_NE(errors[1].find("inf dB"), std::string::npos) << errors[1];
+}
