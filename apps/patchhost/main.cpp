@@ -11,6 +11,9 @@
 #include "patchhost.h"
 #include "serve.h"
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -56,9 +59,14 @@ int run_script(patchhost::Runner &r, const std::string &script)
 {
     if (script == "-")
         return patchhost::script_run(r, std::cin, "<stdin>");
+    std::error_code ec;
+    if (std::filesystem::is_directory(script, ec)) {
+        fprintf(stderr, "patchhost: the script %s is a folder, not a file\n", script.c_str());
+        return 3;
+    }
     std::ifstream in(script);
     if (!in) {
-        fprintf(stderr, "patchhost: cannot open the script %s\n", script.c_str());
+        fprintf(stderr, "patchhost: cannot open the script %s: %s\n", script.c_str(), std::strerror(errno));
         return 3;
     }
     return patchhost::script_run(r, in, script);

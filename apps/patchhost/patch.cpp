@@ -8,10 +8,13 @@
 // console and the rest of the patch still loads, as in Max.
 #include "patchhost.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 
 namespace patchhost {
 
@@ -151,18 +154,62 @@ bool json_atoms(const Json &value, maxhost::Atoms *out)
     return true;
 }
 
+int json_depth(const std::string &text, int limit)
+{
+    int depth = 0, deepest = 0;
+    bool in_string = false, escaped = false;
+    for (char c : text) {
+        if (in_string) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                in_string = false;
+        } else if (c == '"') {
+            in_string = true;
+        } else if (c == '[' || c == '{') {
+            deepest = ++depth > deepest ? depth : deepest;
+            if (deepest > limit)
+                return deepest;
+        } else if (c == ']' || c == '}') {
+            depth--;
+        }
+    }
+    return deepest;
+}
+
+bool json_read_file(const std::string &path, Json *doc, std::string *err)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        *err = path + ": is a folder, not a file";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    if (!in || !(text << in.rdbuf())) {
+        *err = path + ": cannot read it: " + std::strerror(errno);
+        return false;
+    }
+    const std::string s = text.str();
+    if (json_depth(s, json_max_depth) > json_max_depth) {
+        *err = path + ": arrays or objects nest more than " + std::to_string(json_max_depth) + " deep";
+        return false;
+    }
+    *doc = Json::parse(s, nullptr, false);
+    if (doc->is_discarded()) {
+        *err = path + ": not valid JSON";
+        return false;
+    }
+    return true;
+}
+
 t_object *patch_load(const std::string &path, std::string *err)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *err = path + ": cannot open the patch";
+    Json doc;
+    if (!json_read_file(path, &doc, err))
         return nullptr;
-    }
-    Json doc = Json::parse(in, nullptr, false);
-    if (doc.is_discarded()) {
-        *err = path + ": not a valid JSON patch";
-        return nullptr;
-    }
     if (!doc.is_object() || !doc.value("patcher", Json()).is_object()) {
         *err = path + ": no \"patcher\" in the patch";
         return nullptr;

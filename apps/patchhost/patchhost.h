@@ -42,6 +42,14 @@ void transcript_uninstall_hooks();
 // Returns null and a message in *err when the file cannot be read, is not
 // JSON or has no "patcher"; problems inside the patch go to the console.
 t_object *patch_load(const std::string &path, std::string *err);
+// How deep arrays and objects nest in JSON text (strings skipped); stops
+// counting past `limit`.  Every parser refuses deeper text before parsing,
+// so that no input can exhaust the stack.
+int json_depth(const std::string &text, int limit);
+constexpr int json_max_depth = 64;
+// Reads and parses a JSON file: false with a message naming the file and
+// the cause (unreadable, a folder, too deep, not JSON).
+bool json_read_file(const std::string &path, Json *doc, std::string *err);
 // Sends "loadbang" to every box whose object understands it, in file order.
 void patch_loadbang(t_object *patcher);
 // Atoms of a saved attribute value; false for values that are not atoms.

@@ -97,7 +97,14 @@ struct Session {
     t_object *patcher = nullptr;
     std::vector<BoxInfo> boxes;
     std::string patch_name;
-    std::string temp_dir, uploads_dir, downloads_dir;
+    std::string temp_dir;
+    // The one folder the editor's files live in: uploaded sounds, and
+    // everything the patch writes (host file access is confined to it).
+    std::string uploads_dir, downloads_dir;
+
+    // Written before the server starts, then read-only.
+    std::string token; // the page's secret, given to it in a cookie
+    int port = 0;      // the port the server listens on
 
     // Shared with the HTTP threads, under `m`.
     std::mutex m;
@@ -179,6 +186,19 @@ std::string encode_wav(const float *samples, size_t frames, long channels, doubl
 // A file name safe to use inside our folders: the last path component with
 // anything outside [A-Za-z0-9._ -] replaced by '_'; `fallback` if empty.
 std::string safe_file_name(const std::string &name, const std::string &fallback);
+
+// ---------------------------------------------------------------- request checks (serve_guard.cpp)
+
+// Why a request may not reach the editor, or "" when it may: a Host that is
+// not a loopback or IP address with the server's port (a DNS name other
+// than localhost could be rebound to this machine), an /api/ request
+// without the page's cookie, or a POST whose Origin is another site's.
+std::string request_refusal(const Session &s, const std::string &host, const std::string &origin,
+                            const std::string &cookie, const std::string &path, const std::string &method);
+// The Set-Cookie value that gives the page its secret.
+std::string token_cookie(const Session &s);
+// A fresh random secret (hex).
+std::string new_token();
 
 // ---------------------------------------------------------------- web page (serve_http.cpp, serve_assets.cpp)
 

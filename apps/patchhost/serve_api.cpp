@@ -15,6 +15,31 @@ namespace {
 
 Json error(const std::string &text) { return {{"error", text}}; }
 
+// The regular files of a folder with their sizes and times.
+using FileStamps = std::map<std::string, std::pair<uintmax_t, std::filesystem::file_time_type>>;
+
+FileStamps folder_files(const std::string &folder)
+{
+    FileStamps out;
+    std::error_code ec;
+    for (const auto &e : std::filesystem::directory_iterator(folder, ec)) {
+        std::error_code ec2;
+        if (e.is_regular_file(ec2))
+            out[e.path().filename().string()] = {e.file_size(ec2), e.last_write_time(ec2)};
+    }
+    return out;
+}
+
+// Offers the page every file of the folder that is new or changed since `before`.
+void offer_new_files(Session &s, const FileStamps &before)
+{
+    for (const auto &f : folder_files(s.downloads_dir)) {
+        auto old = before.find(f.first);
+        if (old == before.end() || old->second != f.second)
+            push_event(s, {{"type", "download"}, {"name", f.first}, {"url", "/api/download/" + f.first}});
+    }
+}
+
 const BoxInfo *find_info(Session &s, const std::string &ref)
 {
     for (const BoxInfo &b : s.boxes)
@@ -244,8 +269,12 @@ Json api_send(Session &s, const Json &body)
         return error("a message needs a selector and atoms");
     if (inlet < 0 || inlet >= std::max(1L, b->inlets))
         return error("no inlet " + std::to_string(inlet));
+    // A message may write files (write, writewave ...): they land in the
+    // editor's folder and go to the page as downloads.
+    const auto before = folder_files(s.downloads_dir);
     maxhost::send(b->box, inlet, gensym(message.c_str()), (long)args.size(), args.data());
     touch_attrs(s);
+    offer_new_files(s, before);
     return {{"ok", true}};
 }
 

@@ -23,6 +23,8 @@
 
 #include <httplib.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -60,8 +62,21 @@ void main_json(Session &s, httplib::Response &res, std::function<Json()> fn,
     send_json(res, out);
 }
 
+// The page's JSON requests are small; a larger one is not the page's.
+const size_t max_json_body = (size_t)1 << 20;
+
 bool body_json(const httplib::Request &req, httplib::Response &res, Json *out)
 {
+    // A page on another site can POST text/plain without asking first; the
+    // editor's page always says application/json.
+    if (req.get_header_value("Content-Type").compare(0, 16, "application/json") != 0) {
+        send_json(res, {{"error", "the request body must be sent as application/json"}}, 415);
+        return false;
+    }
+    if (req.body.size() > max_json_body || json_depth(req.body, json_max_depth) > json_max_depth) {
+        send_json(res, {{"error", "the request body is too large or nests too deep"}}, 413);
+        return false;
+    }
     *out = Json::parse(req.body, nullptr, false);
     if (out->is_discarded() || !out->is_object()) {
         send_json(res, {{"error", "the request body is not a JSON object"}});
@@ -110,6 +125,7 @@ const char *content_type(const std::string &path)
 void serve_asset(Session &s, const std::string &path, httplib::Response &res)
 {
     res.set_header("Cache-Control", "no-cache");
+    res.set_header("Set-Cookie", token_cookie(s)); // the page's secret for its API requests
     if (!s.options.web_dir.empty()) {
         std::string body;
         if (path.find("..") == std::string::npos && read_file(s.options.web_dir + path, &body)) {
@@ -212,8 +228,13 @@ void add_sound_routes(Session &s, httplib::Server &svr)
         {
             std::ofstream out(path, std::ios::binary | std::ios::trunc);
             out.write(req.body.data(), (std::streamsize)req.body.size());
+            out.flush();
             if (!out) {
-                send_json(res, {{"error", "cannot store the upload"}});
+                const std::string why = std::strerror(errno);
+                out.close();
+                std::error_code ec;
+                std::filesystem::remove(path, ec); // no truncated file is left behind
+                send_json(res, {{"error", "cannot store " + name + ": " + why}});
                 return;
             }
         }
@@ -271,6 +292,9 @@ int http_start(Session &s)
     svr.new_task_queue = [] { return new httplib::ThreadPool(24); };
     svr.set_keep_alive_max_count(1000);
     svr.set_keep_alive_timeout(2);
+    // A connection that sends nothing gives its thread back soon, so that
+    // idle sockets cannot keep the page's requests waiting.
+    svr.set_read_timeout(2, 0);
     svr.set_payload_max_length((size_t)1 << 30);
     // httplib's default sets SO_REUSEPORT, which lets a second server bind a
     // port already in use and share its connections.  Only SO_REUSEADDR:
@@ -290,6 +314,14 @@ int http_start(Session &s)
         res.status = 500;
         res.set_content(Json{{"error", what}}.dump(), "application/json");
     });
+    svr.set_pre_routing_handler([&s](const httplib::Request &req, httplib::Response &res) {
+        const std::string why = request_refusal(s, req.get_header_value("Host"), req.get_header_value("Origin"),
+                                                req.get_header_value("Cookie"), req.path, req.method);
+        if (why.empty())
+            return httplib::Server::HandlerResponse::Unhandled;
+        send_json(res, {{"error", why}}, 403);
+        return httplib::Server::HandlerResponse::Handled;
+    });
     add_page_routes(s, svr);
     add_host_routes(s, svr);
     add_sound_routes(s, svr);
@@ -304,6 +336,7 @@ int http_start(Session &s)
         server.reset();
         return -1;
     }
+    s.port = port;
     listener_done = false;
     listener = std::thread([] {
         server->listen_after_bind();

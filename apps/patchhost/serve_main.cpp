@@ -169,9 +169,9 @@ std::string patch_to_open(const serve::Session &s, std::string *err)
 // text the patch file gives them.
 void read_box_texts(serve::Session &s, const std::string &patch)
 {
-    std::ifstream in(patch);
-    Json doc = Json::parse(in, nullptr, false);
-    if (doc.is_discarded() || !doc.is_object())
+    Json doc;
+    std::string err;
+    if (!json_read_file(patch, &doc, &err) || !doc.is_object())
         return;
     Json boxes = doc.value("patcher", Json::object()).value("boxes", Json::array());
     std::map<std::string, std::string> texts;
@@ -202,10 +202,9 @@ bool make_temp_dirs(serve::Session &s)
     if (!mkdtemp(tmpl.data()))
         return false;
     s.temp_dir = tmpl;
-    s.uploads_dir = (fs::path(tmpl) / "uploads").string();
-    s.downloads_dir = (fs::path(tmpl) / "downloads").string();
+    s.uploads_dir = s.downloads_dir = (fs::path(tmpl) / "files").string();
     std::error_code ec;
-    return fs::create_directory(s.uploads_dir, ec) && fs::create_directory(s.downloads_dir, ec);
+    return fs::create_directory(s.downloads_dir, ec);
 }
 
 // Sleeps until the host has work, runs it, and again, until a signal.
@@ -254,6 +253,10 @@ int run(serve::Session &s)
     patch_loadbang(s.patcher);
     maxhost::pump();
     serve::capture_pictures(s);
+    // From here on files come from the page: whatever a message names, it is
+    // read from and written to the editor's own folder.
+    maxhost::confine_files(s.downloads_dir);
+    s.token = serve::new_token();
     int port = serve::http_start(s);
     int status = 1;
     if (port > 0) {
@@ -265,6 +268,7 @@ int run(serve::Session &s)
     serve::uninstall_hooks();
     maxhost::patcher_free(s.patcher);
     maxhost::pump();
+    maxhost::confine_files("");
     return status;
 }
 

@@ -22,7 +22,7 @@ namespace maxhost {
 
 // ---------------------------------------------------------------- console
 struct ConsoleLine {
-    std::string level;     // "post" or "error"
+    std::string level;     // "post", "warning" or "error"
     std::string classname; // class of the object that posted, empty for none
     std::string text;
 };
@@ -45,6 +45,14 @@ MAXHOST_API bool load_external(const std::string &name_or_path, std::string *err
 // The class registered under `name` in the box name space, loading the
 // plug-in of that name if needed; null if there is none.
 MAXHOST_API t_class *find_box_class(const std::string &name);
+
+// ---------------------------------------------------------------- files
+// Confines every file name a plug-in or a host object resolves (reads,
+// writes, save dialogs) to `folder`: a name becomes the folder plus the
+// name's last component, whatever folders it named.  For front ends that
+// run messages from someone who must not reach the rest of the disk.  An
+// empty folder lifts the confinement.  Any thread.
+MAXHOST_API void confine_files(const std::string &folder);
 
 // ---------------------------------------------------------------- patchers
 // A patcher with one view.  `folder` is the patch's folder (default folder

@@ -8,4 +8,5 @@ void post(const char *fmt, ...);
 void error(const char *fmt, ...);
 void object_post(t_object *x, const char *s, ...);
 void object_error(t_object *x, const char *s, ...);
+void object_warn(t_object *x, const char *s, ...);
 END_USING_C_LINKAGE

@@ -1,4 +1,4 @@
-// The console: post, error, object_post and object_error.
+// The console: post, error, object_post, object_warn and object_error.
 //
 // Every line goes to the current sink (stderr by default) and is kept in a
 // list that tests and front ends read.  Lines from any thread are serialised.
@@ -9,6 +9,12 @@
 #include <mutex>
 
 namespace {
+
+// What the default sink prints before a line of this level.
+const char *prefix(const std::string &level)
+{
+    return level == "error" ? "error: " : level == "warning" ? "warning: " : "";
+}
 
 struct mh_console {
     std::mutex lock;
@@ -41,9 +47,9 @@ void emit(const char *level, t_object *x, const char *fmt, va_list ap)
         c.sink(line);
     } else {
         if (line.classname.empty())
-            fprintf(stderr, "%s%s\n", line.level == "error" ? "error: " : "", buf);
+            fprintf(stderr, "%s%s\n", prefix(line.level), buf);
         else
-            fprintf(stderr, "%s: %s%s\n", line.classname.c_str(), line.level == "error" ? "error: " : "", buf);
+            fprintf(stderr, "%s: %s%s\n", line.classname.c_str(), prefix(line.level), buf);
     }
 }
 
@@ -70,6 +76,14 @@ void object_post(t_object *x, const char *s, ...)
     va_list ap;
     va_start(ap, s);
     emit("post", x, s, ap);
+    va_end(ap);
+}
+
+void object_warn(t_object *x, const char *s, ...)
+{
+    va_list ap;
+    va_start(ap, s);
+    emit("warning", x, s, ap);
     va_end(ap);
 }
 

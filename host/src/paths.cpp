@@ -3,6 +3,8 @@
 // A folder id stands for one absolute directory for the life of the process.
 // Relative names are taken against the default folder: the folder of the
 // patch being run, else the working directory.  "~" is the home folder.
+// While files are confined (maxhost::confine_files), every name resolves to
+// its last component inside the confining folder.
 #include "internal.h"
 
 #include <sys/stat.h>
@@ -18,6 +20,7 @@ namespace {
 std::mutex path_lock;
 std::vector<std::string> folders; // id = index + 1
 std::string default_folder;
+std::string confine_folder; // empty: names resolve anywhere
 
 bool is_dir(const std::string &p)
 {
@@ -61,7 +64,32 @@ std::string normalise(const std::string &path)
     return out.empty() ? "/" : out;
 }
 
+// The confining folder, or "" when names are free.
+std::string confined()
+{
+    std::lock_guard<std::mutex> guard(path_lock);
+    return confine_folder;
+}
+
+// name's last component inside folder; "" when it has none that names a
+// file ("", ".", "..", or a trailing slash).
+std::string inside(const std::string &folder, const std::string &name)
+{
+    const size_t slash = name.find_last_of('/');
+    const std::string last = slash == std::string::npos ? name : name.substr(slash + 1);
+    if (last.empty() || last == "." || last == "..")
+        return "";
+    return folder + "/" + last;
+}
+
 } // namespace
+
+void maxhost::confine_files(const std::string &folder)
+{
+    std::string f = folder.empty() ? folder : normalise(folder[0] == '/' ? folder : cwd() + "/" + folder);
+    std::lock_guard<std::mutex> guard(path_lock);
+    confine_folder = f;
+}
 
 void mh_set_default_folder(const std::string &folder)
 {
@@ -106,12 +134,17 @@ short path_nameconform(const char *src, char *dst, long style, long type)
         return 1;
     std::string s = src;
     std::string out;
-    if (s[0] == '~' && (s.size() == 1 || s[1] == '/'))
+    const std::string jail = confined();
+    if (!jail.empty())
+        out = inside(jail, s);
+    else if (s[0] == '~' && (s.size() == 1 || s[1] == '/'))
         out = home() + s.substr(1);
     else if (s[0] == '/')
         out = s;
     else
         out = mh_default_folder() + "/" + s;
+    if (out.empty())
+        return 1;
     out = normalise(out);
     if (out.size() + 1 > MAX_PATH_CHARS)
         return 1;
@@ -124,7 +157,7 @@ short path_frompotentialpathname(const char *name, short *path, char *filename)
     if (!name || !*name || !path || !filename)
         return 1;
     std::string s = name;
-    if (s[0] != '/') {
+    if (s[0] != '/' || !confined().empty()) {
         char conformed[MAX_PATH_CHARS];
         if (path_nameconform(name, conformed, PATH_STYLE_NATIVE, PATH_TYPE_ABSOLUTE))
             return 1;
@@ -148,6 +181,9 @@ short path_topathname(const short path, const char *file, char *name)
     std::string folder;
     if (!name || !mh_path_folder(path, &folder) || !is_dir(folder))
         return 1;
+    const std::string jail = confined();
+    if (!jail.empty())
+        folder = jail;
     std::string full = folder == "/" ? "/" : folder + "/";
     if (file)
         full += file;

@@ -8,6 +8,7 @@
 // frame_count floats.
 #include "specgram.h"
 
+#include <math.h>
 #include <string.h>
 
 namespace {
@@ -46,8 +47,11 @@ void install_placeholder(t_specgram *x)
 }
 
 // Frames [begin, end) of the working copy from the locked buffer; frames
-// the buffer no longer has (or a channel it lost) read as zeros.
-void copy_channel_range(t_specgram *x, const float *locked, long frames_now, long channels_now, long begin, long end)
+// the buffer no longer has (or a channel it lost) read as zeros, and so do
+// samples that are not numbers (NaN, infinities), which would otherwise
+// blacken every frame they reach.  Returns how many there were; the buffer
+// keeps them.
+long copy_channel_range(t_specgram *x, const float *locked, long frames_now, long channels_now, long begin, long end)
 {
     long frames = x->frame_count < frames_now ? x->frame_count : frames_now;
     end = end < x->frame_count ? end : x->frame_count;
@@ -66,14 +70,24 @@ void copy_channel_range(t_specgram *x, const float *locked, long frames_now, lon
             x->samples[i] = sum / (float)channels_now;
         }
     }
+    long bad = 0;
+    for (long i = begin; i < copied; i++) {
+        if (!isfinite(x->samples[i])) {
+            x->samples[i] = 0;
+            bad++;
+        }
+    }
     copied = copied > begin ? copied : begin;
     if (end > copied)
         memset(x->samples + copied, 0, sizeof(float) * (size_t)(end - copied));
+    return bad;
 }
 
-void copy_channel(t_specgram *x, const float *locked, long frames_now, long channels_now)
+void warn_non_finite(t_specgram *x, long bad)
 {
-    copy_channel_range(x, locked, frames_now, channels_now, 0, x->frame_count);
+    if (bad > 0)
+        object_warn((t_object *)x, "buffer~ %s holds %ld samples that are not numbers; they show as silence",
+                    x->buffer_name->s_name, bad);
 }
 
 void report_analysis_failure(t_specgram *x)
@@ -103,9 +117,9 @@ void reanalyse_own_write(t_specgram *x, int64_t begin, int64_t end)
     }
     long frames_now = (long)buffer_getframecount(b);
     long channels_now = (long)buffer_getchannelcount(b);
-    if (channels_now >= 1)
-        copy_channel_range(x, locked, frames_now, channels_now, (long)begin, (long)end);
+    long bad = channels_now >= 1 ? copy_channel_range(x, locked, frames_now, channels_now, (long)begin, (long)end) : 0;
     buffer_unlocksamples(b);
+    warn_non_finite(x, bad);
     specmags_process_samples(&x->mags, x->samples, begin, end);
     x->analysis_runs++;
 }
@@ -154,9 +168,9 @@ void specgram_update_buffer(t_specgram *x, long reset_view)
     if (locked) {
         long frames_now = (long)buffer_getframecount(b);
         long channels_now = (long)buffer_getchannelcount(b);
-        if (channels_now >= 1)
-            copy_channel(x, locked, frames_now, channels_now);
+        long bad = channels_now >= 1 ? copy_channel_range(x, locked, frames_now, channels_now, 0, x->frame_count) : 0;
         buffer_unlocksamples(b);
+        warn_non_finite(x, bad);
     }
     x->buffer_chan = x->buffer_chan > 0 ? (x->buffer_chan < x->channel_count ? x->buffer_chan : x->channel_count) : 0;
     object_attr_touch((t_object *)x, specgram_sym.buffer_chan);

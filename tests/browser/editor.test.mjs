@@ -11,6 +11,7 @@ import assert from 'node:assert/strict';
 import { spawn, execFileSync } from 'node:child_process';
 import { createRequire } from 'node:module';
 import fs from 'node:fs';
+import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 
@@ -50,8 +51,24 @@ function startServer(patch) {
   });
 }
 
+// The session cookie a page receives with the editor's page, as a Cookie header.
+async function sessionCookie(url) {
+  const res = await fetch(url, { signal: AbortSignal.timeout(15000) });
+  await res.arrayBuffer();
+  return (res.headers.get('set-cookie') || '').split(';')[0];
+}
+
+// What the editor's page sends: its cookie, and JSON bodies as JSON.
+function pageRequest(cookie, opts = {}) {
+  const headers = { cookie, ...(opts.headers || {}) };
+  if (typeof opts.body === 'string' && !headers['content-type']) headers['content-type'] = 'application/json';
+  return { ...opts, headers, signal: AbortSignal.timeout(15000) };
+}
+
+let cookie = '';
+
 async function api(p, opts = {}) {
-  const res = await fetch(base + p.replace(/^\//, ''), { ...opts, signal: AbortSignal.timeout(15000) });
+  const res = await fetch(base + p.replace(/^\//, ''), pageRequest(cookie, opts));
   const type = res.headers.get('content-type') || '';
   return { status: res.status, body: type.includes('json') ? await res.json() : Buffer.from(await res.arrayBuffer()) };
 }
@@ -129,6 +146,7 @@ before(async () => {
   const s = await startServer(path.join(tmp, 'demo.maxpat'));
   server = s.child;
   base = s.url;
+  cookie = await sessionCookie(base);
   context = await chromium.launchPersistentContext(path.join(tmp, 'profile'), {
     executablePath: env('CHROMIUM'),
     headless: true,
@@ -380,7 +398,8 @@ test('a sound file on the command line opens in the demo layout; an unanswered m
       });
       child.on('exit', () => reject(new Error('the second server exited')));
     });
-    const get = async (p, opts) => (await fetch(url + p, { ...opts, signal: AbortSignal.timeout(15000) })).json();
+    const own = await sessionCookie(url);
+    const get = async (p, opts) => (await fetch(url + p, pageRequest(own, opts))).json();
     const patch = await get('api/patch');
     assert.deepEqual(patch.boxes.map((b) => b.class), ['buffer~', 'spectrogram~', 'gradix']);
     assert.deepEqual(patch.lines, [{ from: 'obj-9', outlet: 0, to: 'obj-2', inlet: 0 }]);
@@ -402,4 +421,50 @@ test('a sound file on the command line opens in the demo layout; an unanswered m
     child.kill('SIGTERM');
   }
   assert.equal(await exited, 0);
+});
+
+test('Requests that are not the page\'s own are refused; files stay in the editor\'s folder', async () => {
+  const port = new URL(base).port;
+  const send = (message, args) => JSON.stringify({ box: 'obj-2', message, args });
+  const target = path.join(tmp, 'forged.png');
+  // Another site's page: a text/plain POST (no preflight), with or without
+  // the cookie (a SameSite=Strict cookie does not go with it), from its origin.
+  const forged = [
+    { headers: { 'content-type': 'text/plain' }, cookie },
+    { headers: { origin: 'http://evil.example' }, cookie },
+    { headers: {}, cookie: '' },
+    { headers: { host: `evil.example:${port}` }, cookie }, // DNS rebinding
+    { headers: { host: `127.0.0.1:${Number(port) + 1}` }, cookie },
+  ];
+  // Node's http module sends the Host header it is given (fetch does not).
+  const post = (headers, body) => new Promise((resolve, reject) => {
+    const req = http.request(base + 'api/send', { method: 'POST', headers }, (res) => {
+      let text = '';
+      res.on('data', (d) => { text += d; });
+      res.on('end', () => resolve({ status: res.statusCode, body: JSON.parse(text) }));
+    });
+    req.on('error', reject);
+    req.end(body);
+  });
+  for (const f of forged) {
+    const headers = { 'content-type': 'application/json', ...(f.cookie ? { cookie: f.cookie } : {}), ...f.headers };
+    const res = await post(headers, send('write', [target]));
+    assert.ok(res.status === 403 || res.status === 415, `${JSON.stringify(f.headers)} answered ${res.status}`);
+    assert.ok(res.body.error);
+  }
+  // Nesting that would exhaust a recursive parser is refused outright.
+  const deep = '{"box":"obj-2","message":"list","args":' + '['.repeat(200000) + ']'.repeat(200000) + '}';
+  assert.equal((await api('/api/send', { method: 'POST', body: deep })).status, 413);
+  assert.ok(!fs.existsSync(target));
+  // The page's own write names a path outside: the file is written into the
+  // editor's folder and offered as a download.
+  const since = (await api('/api/poll?since=0&page=test')).body.seq;
+  assert.deepEqual((await api('/api/send', { method: 'POST', body: send('write', [target]) })).body, { ok: true });
+  assert.ok(!fs.existsSync(target), 'the write left the editor\'s folder');
+  const events = (await api(`/api/poll?since=${since - 1}&page=test`)).body.events || [];
+  const offered = events.find((e) => e.type === 'download' && e.name === 'forged.png');
+  assert.ok(offered, JSON.stringify(events));
+  const png = await api(offered.url.replace(/^\//, ''));
+  assert.equal(png.status, 200);
+  assert.equal(png.body.subarray(1, 4).toString(), 'PNG');
 });

@@ -154,6 +154,32 @@ TEST_F(BufferTest, RelativeAndHomeNamesResolve)
     EXPECT_EQ(errors(), 0);
 }
 
+TEST_F(BufferTest, ConfinedNamesStayInTheirFolder)
+{
+    std::filesystem::create_directory(path("jail"));
+    maxhost::confine_files(path("jail"));
+    t_object *box = make("confined 10");
+    send(box, "write", {sym_atom(path("outside.wav"))});
+    send(box, "write", {sym_atom("../../up.wav")});
+    send(box, "write", {sym_atom("~/home.wav")});
+    send(box, "read", {sym_atom("/etc/up.wav")}); // the file written above, in the folder
+    char full[MAX_PATH_CHARS];
+    EXPECT_NE(path_nameconform("..", full, PATH_STYLE_NATIVE, PATH_TYPE_ABSOLUTE), 0);
+    EXPECT_NE(path_nameconform("dir/", full, PATH_STYLE_NATIVE, PATH_TYPE_ABSOLUTE), 0);
+    short folder = 0;
+    char name[MAX_FILENAME_CHARS];
+    ASSERT_EQ(path_frompotentialpathname("/tmp/x.png", &folder, name), 0);
+    ASSERT_EQ(path_topathname(folder, name, full), 0);
+    maxhost::confine_files("");
+    EXPECT_EQ(std::string(full), path("jail") + "/x.png");
+    EXPECT_FALSE(std::filesystem::exists(path("outside.wav")));
+    for (const char *f : {"outside.wav", "up.wav", "home.wav"})
+        EXPECT_TRUE(std::filesystem::exists(path("jail") + "/" + f)) << f;
+    EXPECT_EQ(errors(), 0);
+    send(box, "write", {sym_atom("free.wav")}); // lifted: names resolve as before
+    EXPECT_TRUE(std::filesystem::exists(path("free.wav")));
+}
+
 TEST_F(BufferTest, UnreadableFilesLeaveTheBufferAsItWas)
 {
     ASSERT_TRUE(write_sound(path("good.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 44100, ramp(5000, 2)));

@@ -273,3 +273,32 @@ TEST_F(SpecgramTest, HelpTexts)
     assist(x, ASSIST_OUTLET, 10, text);
     EXPECT_STREQ(text, "untouched");
 }
+
+TEST_F(SpecgramTest, SamplesThatAreNotNumbersShowAsSilenceWithOneWarning)
+{
+    make_buffer("bad", 500);
+    fill_buffer("bad", [](long i, long) {
+        if (i % 4000 == 7)
+            return i % 8000 == 7 ? NAN : INFINITY;
+        return (float)std::sin(i * 0.05);
+    });
+    maxhost::console_clear();
+    t_specgram *x = make_specgram({{"buffer_name", {sym("bad")}}});
+    std::vector<std::string> warnings;
+    for (auto &l : maxhost::console_lines())
+        if (l.level == "warning")
+            warnings.push_back(l.text);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0], "buffer~ bad holds 6 samples that are not numbers; they show as silence");
+    const int64_t cells = x->mags.num_frames * x->mags.num_bins;
+    long finite = 0;
+    for (int64_t i = 0; i < cells; i++)
+        finite += std::isfinite(x->mags.mags_db[i]) && x->mags.mags_db[i] > -100;
+    EXPECT_GT(finite, cells / 10) << "the sine still shows around the bad samples";
+    t_object *b = maxhost::find_buffer("bad");
+    float *p = buffer_locksamples(b);
+    ASSERT_TRUE(p);
+    EXPECT_TRUE(std::isnan(p[7]));
+    EXPECT_TRUE(std::isinf(p[4007]));
+    buffer_unlocksamples(b);
+}

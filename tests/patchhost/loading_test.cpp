@@ -70,6 +70,25 @@ TEST(Loading, UnreadablePatchesExitWithStatus2)
 
     RunResult missing = run_patch("no-such-file.maxpat", nullptr);
     EXPECT_EQ(missing.status, 2);
+
+    RunResult folder = run_patch(scratch_dir(), nullptr);
+    EXPECT_EQ(folder.status, 2);
+    EXPECT_NE(folder.err.find("folder"), std::string::npos) << folder.err;
+
+    // Nesting deep enough to exhaust a recursive parser, under a key the
+    // loader ignores, is refused before parsing.
+    const std::string deep = scratch_dir() + "/deep.maxpat";
+    write_file(deep, "{\"patcher\":{\"boxes\":[],\"x\":" + std::string(100000, '[') + std::string(100000, ']') + "}}");
+    RunResult nested = run_patch(deep, nullptr);
+    EXPECT_EQ(nested.status, 2);
+    EXPECT_NE(nested.err.find("nest"), std::string::npos) << nested.err;
+}
+
+TEST(Script, AFolderAsTheScriptIsAScriptError)
+{
+    RunResult r = run_patch("ui.maxpat", nullptr, {"--script", scratch_dir()});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("folder"), std::string::npos) << r.err;
 }
 
 TEST(Script, ScriptErrorsNameTheLineAndExitWithStatus3)
