@@ -7,6 +7,23 @@
 #include <stddef.h>
 #include <stdio.h>
 
+#ifdef _WIN32
+#include <windows.h>
+
+// The DLL's own entry point.  Without it the MinGW start-up code would bind
+// to the DllMain that the SDK's import library MaxAudio.lib names, and call
+// MaxAudio.dll's entry point with this DLL's handle at every load, unload and
+// thread start and exit.  Nothing needs doing here; thread notifications are
+// not wanted.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
+{
+    (void)reserved;
+    if (reason == DLL_PROCESS_ATTACH)
+        DisableThreadLibraryCalls(instance);
+    return TRUE;
+}
+#endif
+
 t_gradix_symbols gradix_sym;
 t_class *gradix_class = NULL;
 
@@ -73,6 +90,7 @@ C74_EXPORT void ext_main(void *r)
     class_addmethod(c, (method)gradix_bang, "bang", 0);
     class_addmethod(c, (method)gradix_loadbang, "loadbang", A_CANT, 0);
     class_addmethod(c, (method)gradix_anything, "anything", A_GIMME, 0);
+    class_addmethod(c, (method)gradix_anything, "write", A_GIMME, 0); // named, so the host lists it
 
     CLASS_ATTR_DEFAULT(c, "patching_rect", 0, "0. 0. 33. 100.");
     gradix_register_attributes(c);
