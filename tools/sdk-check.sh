@@ -70,11 +70,14 @@ fi
 # stand in for a Mac.
 if [[ "${SDK_CHECK_MAC:-1}" == 1 ]]; then
     if bash "$ROOT/tools/mac-build.sh" "$1" "$BUILD" "$OUT/macos" > "$OUT/macos.log" 2>&1; then
-        if problems=$(bash "$ROOT/tools/mac-check.sh" "$1" "$OUT"/macos/*.mxo); then
-            rows+=("packaged|macos arm64 + x86_64 (zig, ld64.lld)|universal bundles; Max API and system symbols only; ext_main; signed arm64")
-        else
-            rows+=("packaged|macos arm64 + x86_64 (zig, ld64.lld)|FAILED: ${problems//$'\n'/; }"); status=1
-        fi
+        for mxo in "$OUT"/macos/*.mxo; do
+            n=$(basename "$mxo" .mxo)
+            if problems=$(bash "$ROOT/tools/mac-check.sh" "$1" "$mxo"); then
+                rows+=("$n|macos arm64 + x86_64 (zig, ld64.lld)|universal bundle; Max API and system symbols only; exports ext_main; arm64 signed")
+            else
+                rows+=("$n|macos arm64 + x86_64 (zig, ld64.lld)|FAILED: ${problems//$'\n'/; }"); status=1
+            fi
+        done
     else
         rows+=("packaged|macos arm64 + x86_64 (zig, ld64.lld)|FAILED to build (see $OUT/macos.log)"); status=1
     fi
