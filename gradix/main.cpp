@@ -3,26 +3,10 @@
 // three text attributes, registers it in the box name space and interns the
 // names the handlers compare against.
 #include "gradix.h"
+#include "win_dll_entry.h"
 
 #include <stddef.h>
 #include <stdio.h>
-
-#ifdef _WIN32
-#include <windows.h>
-
-// The DLL's own entry point.  Without it the MinGW start-up code would bind
-// to the DllMain that the SDK's import library MaxAudio.lib names, and call
-// MaxAudio.dll's entry point with this DLL's handle at every load, unload and
-// thread start and exit.  Nothing needs doing here; thread notifications are
-// not wanted.
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
-{
-    (void)reserved;
-    if (reason == DLL_PROCESS_ATTACH)
-        DisableThreadLibraryCalls(instance);
-    return TRUE;
-}
-#endif
 
 t_gradix_symbols gradix_sym;
 t_class *gradix_class = NULL;

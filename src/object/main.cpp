@@ -1,23 +1,7 @@
 // Class registration of spectrogram~: its methods, its 28 attributes in
 // three sticky categories, and the names the handlers compare against.
 #include "specgram.h"
-
-#ifdef _WIN32
-#include <windows.h>
-
-// The DLL's own entry point.  Without it the MinGW start-up code would bind
-// to the DllMain that the SDK's import library MaxAudio.lib names, and call
-// MaxAudio.dll's entry point with this DLL's handle at every load, unload and
-// thread start and exit.  Nothing needs doing here; thread notifications are
-// not wanted.
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
-{
-    (void)reserved;
-    if (reason == DLL_PROCESS_ATTACH)
-        DisableThreadLibraryCalls(instance);
-    return TRUE;
-}
-#endif
+#include "win_dll_entry.h"
 
 t_class *specgram_class = NULL;
 t_specgram_symbols specgram_sym;
