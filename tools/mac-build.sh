@@ -14,8 +14,9 @@
 #
 # Minimum systems: 11.0 for arm64, 10.13 for x86_64 (Max 8.2's).  Zig 0.11's
 # headers start at macOS 11, so both slices compile against them and the
-# x86_64 minimum is set at link time; what the slices import from libSystem
-# is checked by mac-check.
+# x86_64 minimum is set at link time.  To make sure the code calls nothing
+# newer than 10.13, the sources are first checked against the same headers
+# for 10.13 with Debian's clang, whose availability warnings are errors.
 set -euo pipefail
 SDKROOT="$(cd "$1" && pwd)"
 SDK="$SDKROOT/c74support"
@@ -31,7 +32,8 @@ PFFFT_SRC="$ROOT/deps/node_modules/@echogarden/pffft-wasm/src/pffft.c"
 VERSION="$(cat "$ROOT/VERSION")"
 
 [[ -x "$ZIG" ]] || { echo "mac-build: zig missing at $ZIG (./run package installs it)" >&2; exit 2; }
-[[ -x "$LLVM/ld64.lld" && -x "$LLVM/llvm-lipo" ]] || { echo "mac-build: ld64.lld or llvm-lipo missing in $LLVM" >&2; exit 2; }
+[[ -x "$LLVM/ld64.lld" && -x "$LLVM/llvm-lipo" && -x "$LLVM/clang++" ]] ||
+    { echo "mac-build: ld64.lld, llvm-lipo or clang++ missing in $LLVM" >&2; exit 2; }
 mkdir -p "$OUT"
 
 # The Max API symbols an external may leave undefined, as -U flags.
@@ -67,10 +69,31 @@ slice() { # name manifest arch zig-arch min-version out
         2> >(grep -v 'which is newer than target minimum' >&2)
 }
 
+# Fails when a source of the plug-in uses an API that macOS 10.13 lacks.
+check_availability() { # manifest
+    local srcs incs defs pffft
+    read_manifest "$1"
+    local res flags
+    res="$("$LLVM/clang" -print-resource-dir)"
+    flags=(-target x86_64-apple-macos10.13 -fsyntax-only -Wno-everything -Werror=unguarded-availability
+           -Werror=unguarded-availability-new -nostdinc -isystem "$res/include"
+           -isystem "$ZIGLIB/libc/include/x86_64-macos.11-none" -isystem "$ZIGLIB/libc/include/any-macos.11-any"
+           -isystem "$ZIGLIB/libc/include/any-macos-any" -I"$SDK/max-includes" -I"$SDK/msp-includes" -I"$SDK")
+    if [[ "$pffft" == 1 ]]; then
+        "$LLVM/clang" "${flags[@]}" "$PFFFT_SRC"
+        incs+=(-I"$(dirname "$PFFFT_SRC")")
+    fi
+    for s in "${srcs[@]}"; do
+        "$LLVM/clang++" -std=c++17 -nostdinc++ -isystem "$ZIGLIB/libcxx/include" \
+            -D_LIBCPP_HAS_NO_VENDOR_AVAILABILITY_ANNOTATIONS "${flags[@]}" "${incs[@]}" "${defs[@]}" "$s"
+    done
+}
+
 bundle() { # name manifest
     local name="$1" manifest="$2" mxo="$OUT/$1.mxo"
     rm -rf "$mxo" && mkdir -p "$mxo/Contents/MacOS"
     slice "$name" "$manifest" arm64 aarch64 11.0 "$OUT/obj/$name.arm64"
+    check_availability "$manifest"
     slice "$name" "$manifest" x86_64 x86_64 10.13 "$OUT/obj/$name.x86_64"
     "$LLVM/llvm-lipo" -create "$OUT/obj/$name.arm64" "$OUT/obj/$name.x86_64" -output "$mxo/Contents/MacOS/$name"
     local id="${name//\~/-tilde}"
