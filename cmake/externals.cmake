@@ -1,15 +1,18 @@
-# add_max_external(TARGET NAME SOURCES... [LIBS lib...] [INCLUDES dir...])
+# add_max_external(TARGET NAME SOURCES... [PACKAGE] [LIBS lib...] [INCLUDES dir...] [DEFINES NAME=VALUE...])
 # Builds a Max plug-in the way the SDK's scripts name it on Linux:
 # NAME.mxl_x86_64, no "lib" prefix, every host symbol left undefined so that
 # it binds to the host at load time.  LIBS are static libraries of plug-in
 # code (and pffft) linked in, whose symbols stay hidden in the plug-in;
-# INCLUDES are extra include folders of the plug-in's own sources.
+# INCLUDES are extra include folders of the plug-in's own sources; DEFINES
+# are preprocessor definitions of its sources.  PACKAGE marks a plug-in that
+# the Max package ships (test plug-ins have no such mark).
 #
 # It also writes externals/manifest/NAME.txt, the list of every source file
-# that goes into the plug-in (its own and its static libraries'), which
-# `./run sdk-check` compiles again against the real SDK headers.
+# that goes into the plug-in (its own and its static libraries'), its include
+# folders and definitions, which `./run sdk-check` and the macOS build
+# compile again against the real SDK headers.
 function(add_max_external target name)
-    cmake_parse_arguments(EXT "" "" "LIBS;INCLUDES" ${ARGN})
+    cmake_parse_arguments(EXT "PACKAGE" "" "LIBS;INCLUDES;DEFINES" ${ARGN})
     add_library(${target} MODULE ${EXT_UNPARSED_ARGUMENTS})
     set_target_properties(${target} PROPERTIES
         PREFIX ""
@@ -19,6 +22,7 @@ function(add_max_external target name)
         CXX_VISIBILITY_PRESET hidden
         C_VISIBILITY_PRESET hidden)
     target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}/host/include" ${EXT_INCLUDES})
+    target_compile_definitions(${target} PRIVATE ${EXT_DEFINES})
     if(EXT_LIBS)
         target_link_libraries(${target} PRIVATE ${EXT_LIBS})
         # Only ext_main leaves the plug-in: the static libraries' symbols stay inside.
@@ -26,6 +30,12 @@ function(add_max_external target name)
     endif()
 
     set(lines "")
+    if(EXT_PACKAGE)
+        string(APPEND lines "package 1\n")
+    endif()
+    foreach(d ${EXT_DEFINES})
+        string(APPEND lines "def ${d}\n")
+    endforeach()
     set(uses_pffft 0)
     foreach(t ${target} ${EXT_LIBS})
         if(t STREQUAL "pffft")

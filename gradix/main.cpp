@@ -3,6 +3,7 @@
 // three text attributes, registers it in the box name space and interns the
 // names the handlers compare against.
 #include "gradix.h"
+#include "win_dll_entry.h"
 
 #include <stddef.h>
 #include <stdio.h>
@@ -73,6 +74,7 @@ C74_EXPORT void ext_main(void *r)
     class_addmethod(c, (method)gradix_bang, "bang", 0);
     class_addmethod(c, (method)gradix_loadbang, "loadbang", A_CANT, 0);
     class_addmethod(c, (method)gradix_anything, "anything", A_GIMME, 0);
+    class_addmethod(c, (method)gradix_anything, "write", A_GIMME, 0); // named, so the host lists it
 
     CLASS_ATTR_DEFAULT(c, "patching_rect", 0, "0. 0. 33. 100.");
     gradix_register_attributes(c);

@@ -3,6 +3,7 @@
 //   patchhost run PATCH.maxpat [--script FILE|-] [--transcript FILE] [--path DIR]...
 //   patchhost render IN.(wav|aif|flac) -o OUT.png [options]   (see render.cpp)
 //   patchhost serve [PATCH.maxpat | SOUND_FILE] [--port N] [--host ADDR]   (see serve_main.cpp)
+//   patchhost classes NAME... [--path DIR]...   (see classes.cpp)
 //
 // Loads the patch into the stand-in host, fires loadbang, runs the script
 // (pumping the event queue after every command) and writes a transcript of
@@ -31,7 +32,8 @@ void usage()
     fprintf(stderr, "usage: patchhost run PATCH.maxpat [--script FILE|-] [--transcript FILE] [--path DIR]...\n"
                     "       patchhost render IN.wav -o OUT.png [--size WxH] [--full] [--channel N]\n"
                     "                        [--colorbar BAR.png] [@attribute value...]\n"
-                    "       patchhost serve [PATCH.maxpat | SOUND_FILE] [--port N] [--host ADDR]\n");
+                    "       patchhost serve [PATCH.maxpat | SOUND_FILE] [--port N] [--host ADDR]\n"
+                    "       patchhost classes NAME... [--path DIR]...\n");
 }
 
 bool parse_options(int argc, char **argv, Options *o)
@@ -105,6 +107,8 @@ int main(int argc, char **argv)
         return patchhost::render_main(argc - 1, argv + 1);
     if (argc >= 2 && std::string(argv[1]) == "serve")
         return patchhost::serve_main(argc - 1, argv + 1);
+    if (argc >= 2 && std::string(argv[1]) == "classes")
+        return patchhost::classes_main(argc - 1, argv + 1);
     Options o;
     if (!parse_options(argc, argv, &o)) {
         usage();

@@ -3,7 +3,7 @@
 //
 // Object boxes ("newobj") are made from their text; other boxes by their
 // maxclass, with every key that is not part of the box itself passed as a
-// saved attribute.  A message box also gets its "text".  Problems inside the
+// saved attribute.  A message or comment box also gets its "text".  Problems inside the
 // patch (a box without a class, a cord to a missing box) are reported on the
 // console and the rest of the patch still loads, as in Max.
 #include "patchhost.h"
@@ -69,7 +69,7 @@ bool box_spec(const Json &box, maxhost::BoxSpec *spec)
         spec->rect = {rect[0].get<double>(), rect[1].get<double>(), rect[2].get<double>(), rect[3].get<double>()};
     if (spec->maxclass == "newobj")
         return true;
-    if (spec->maxclass == "message" && box.contains("text")) {
+    if ((spec->maxclass == "message" || spec->maxclass == "comment") && box.contains("text")) {
         t_atom text;
         atom_setsym(&text, gensym(spec->text.c_str()));
         spec->attrs.emplace_back("text", maxhost::Atoms{text});

@@ -100,4 +100,10 @@ bool buffer_report(t_object *self, const std::string &name, Json *line, std::str
 // as a PNG through a real patch.  Returns the exit status.
 int render_main(int argc, char **argv);
 
+// ---------------------------------------------------------------- classes
+
+// `patchhost classes NAME...` (argv[0] is "classes"): the classes as the
+// host registered them, as JSON.  Returns the exit status.
+int classes_main(int argc, char **argv);
+
 } // namespace patchhost

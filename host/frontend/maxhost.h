@@ -88,6 +88,9 @@ MAXHOST_API t_rect box_rect(t_object *box);
 MAXHOST_API void box_set_size(t_object *box, double width, double height);
 MAXHOST_API long box_inlet_count(t_object *box);
 MAXHOST_API long box_outlet_count(t_object *box);
+// The help text the box's object gives for an inlet or outlet (its "assist"
+// method), empty when it gives none.
+MAXHOST_API std::string box_assist(t_object *box, bool outlet, long index);
 
 // A patch cord from outlet `outlet` of box1 to inlet `inlet` of box2; null
 // (and a console error) if either index does not exist.
@@ -114,6 +117,8 @@ struct AttrInfo {
     bool save = false;
     bool paint = false;
     Atoms default_value;  // "default" or "defaultname" property
+    bool has_min = false, has_max = false; // a clip filter on the incoming value
+    double min = 0, max = 0;
 };
 // The attributes of an object's class, in registration order.
 MAXHOST_API std::vector<AttrInfo> attributes_of(t_object *object);
@@ -122,6 +127,14 @@ MAXHOST_API bool attr_get(t_object *object, const std::string &name, Atoms *valu
 MAXHOST_API bool attr_set(t_object *object, const std::string &name, const Atoms &value);
 // An attribute property (e.g. "label") of a class attribute, empty if none.
 MAXHOST_API Atoms attr_property(t_object *object, const std::string &attr, const std::string &property);
+
+// ---------------------------------------------------------------- methods
+struct MethodInfo {
+    std::string name;
+    std::vector<long> types; // A_LONG, A_FLOAT, A_SYM, A_GIMME, A_CANT, ... as registered
+};
+// The methods registered for a class (class_addmethod), sorted by name.
+MAXHOST_API std::vector<MethodInfo> methods_of(t_class *c);
 
 // ---------------------------------------------------------------- mouse
 enum class Mouse { enter, move, down, drag, up, leave };

@@ -705,6 +705,10 @@ std::vector<AttrInfo> attributes_of(t_object *object)
             def = mh_attr_prop(a, gensym("defaultname"));
         if (def)
             info.default_value = *def;
+        info.has_min = a->use_min;
+        info.has_max = a->use_max;
+        info.min = a->min;
+        info.max = a->max;
         out.push_back(info);
     }
     return out;

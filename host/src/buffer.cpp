@@ -127,7 +127,7 @@ void buffer_load(t_object *x, const mh_buffer_ptr &st, const char *file, const c
 {
     mh_sound sound;
     std::string err;
-    if (!mh_sound_read(mh_sound_resolve(file), &sound, &err)) {
+    if (!mh_sound_read(mh_sound_locate(file), &sound, &err)) {
         object_error(x, "%s %s: %s", what, file, err.c_str());
         return;
     }

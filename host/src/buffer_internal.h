@@ -130,6 +130,10 @@ struct mh_sound {
 // The absolute path for a file name given in a message: absolute, "~/...",
 // or relative to the default folder.
 std::string mh_sound_resolve(const std::string &name);
+// The file a read of `name` opens: as mh_sound_resolve, but a bare file name
+// missing from the default folder is looked for in the search path's
+// folders in turn, as Max finds a package's media.
+std::string mh_sound_locate(const std::string &name);
 // Reads a whole sound file; false with a reason in *err when it cannot be
 // read completely (then *out is untouched).  Any thread.
 bool mh_sound_read(const std::string &path, mh_sound *out, std::string *err);

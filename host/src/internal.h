@@ -48,6 +48,11 @@ t_class *mh_internal_class(const char *name, long size, method freefn);
 struct mh_attr;
 mh_attr *mh_attr_find(const void *x, t_symbol *name);
 
+// ---- plug-in search path (loader.cpp) ----
+// The folders searched for plug-ins, in order (added ones first, then
+// $MAXHOST_PATH, then the build's externals folder).
+std::vector<std::string> mh_search_paths();
+
 // ---- paths (paths.cpp) ----
 // Folder id for a directory (created on first use; ids are stable).
 short mh_path_id_for_folder(const std::string &folder);

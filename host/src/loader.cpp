@@ -60,6 +60,12 @@ std::vector<std::string> paths()
 
 void mh_register_std_classes(); // stdobjects.cpp
 
+std::vector<std::string> mh_search_paths()
+{
+    std::lock_guard<std::mutex> guard(loader_lock);
+    return paths();
+}
+
 namespace maxhost {
 
 void add_search_path(const std::string &folder)

@@ -498,3 +498,14 @@ void *mh_call_typed_new(method fn, const std::vector<long> &types, long argc, co
     return ((typed_new)fn)(ints[0], ints[1], ints[2], ints[3], ints[4], ints[5], dbl[0], dbl[1], dbl[2], dbl[3],
                            dbl[4], dbl[5], dbl[6], dbl[7]);
 }
+
+std::vector<maxhost::MethodInfo> maxhost::methods_of(t_class *c)
+{
+    std::vector<maxhost::MethodInfo> out;
+    if (!c)
+        return out;
+    for (const auto &entry : ((mh_class *)c)->methods)
+        out.push_back({entry.first->s_name, entry.second.types});
+    std::sort(out.begin(), out.end(), [](const auto &a, const auto &b) { return a.name < b.name; });
+    return out;
+}

@@ -664,6 +664,18 @@ long box_outlet_count(t_object *box)
     return b && b->object ? mh_outlet_count(b->object) : 0;
 }
 
+std::string box_assist(t_object *box, bool outlet, long index)
+{
+    mh_box *b = mh_box_of(box);
+    method m = b && b->object ? mh_find_method(b->object, gensym("assist")) : nullptr;
+    if (!m)
+        return "";
+    char text[ASSIST_MAX_STRING_LEN + 12] = "";
+    typedef void (*assist_fn)(void *, void *, long, long, char *);
+    ((assist_fn)m)(b->object, b->object, outlet ? ASSIST_OUTLET : ASSIST_INLET, index, text);
+    return text;
+}
+
 t_object *connect(t_object *patcher, t_object *box1, long outlet, t_object *box2, long inlet)
 {
     mh_patcher *p = as_patcher(patcher);

@@ -145,6 +145,20 @@ std::string mh_sound_resolve(const std::string &name)
     return conformed;
 }
 
+std::string mh_sound_locate(const std::string &name)
+{
+    std::string path = mh_sound_resolve(name);
+    struct stat st;
+    if (name.find('/') != std::string::npos || stat(path.c_str(), &st) == 0)
+        return path;
+    for (const std::string &folder : mh_search_paths()) {
+        std::string candidate = folder + "/" + name;
+        if (stat(candidate.c_str(), &st) == 0)
+            return candidate;
+    }
+    return path;
+}
+
 bool mh_sound_read(const std::string &path, mh_sound *out, std::string *err)
 {
     SNDFILE *f = nullptr;

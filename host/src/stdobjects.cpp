@@ -1,4 +1,5 @@
-// The host's own standard classes: `message`, `print` and `loadbang`.
+// The host's own standard classes: `message`, `print` and `loadbang` (and
+// `comment`, in stdcomment.cpp).
 //
 // They are registered in the box name space through the same SDK calls a
 // plug-in makes, the first time a box class is looked up
@@ -18,6 +19,7 @@
 #include <mutex>
 
 void mh_register_std_classes();
+void mh_comment_register(); // stdcomment.cpp
 
 namespace {
 
@@ -345,5 +347,6 @@ void mh_register_std_classes()
         message_register();
         print_register();
         loadbang_register();
+        mh_comment_register();
     });
 }

@@ -17,6 +17,7 @@
 #if (defined(__x86_64__) || defined(_M_X64)) && defined(__GNUC__)
 #define SPECMAGS_AVX2 1
 #include "specmags_kernels_avx2.h"
+#include <cpuid.h>
 #endif
 
 #include <atomic>
@@ -35,11 +36,25 @@ const float k_poly[9] = {7.0376836292e-2f,  -1.1514610310e-1f, 1.1676998740e-1f,
 // 1 when the eight-lane kernels run; -1 until the processor was checked.
 std::atomic<int> g_level{-1};
 
+// AVX2 and FMA in the processor, and the YMM registers saved by the system
+// (OSXSAVE and XGETBV), asked of CPUID directly: no compiler runtime needed,
+// so the same code links for Linux, Windows and macOS.
 int best_level()
 {
 #ifdef SPECMAGS_AVX2
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") ? 1 : 0;
+    unsigned a, b, c, d;
+    if (!__get_cpuid(1, &a, &b, &c, &d))
+        return 0;
+    const unsigned fma = 1u << 12, osxsave = 1u << 27, avx = 1u << 28;
+    if ((c & (fma | osxsave | avx)) != (fma | osxsave | avx))
+        return 0;
+    unsigned xcr0_lo, xcr0_hi;
+    __asm__("xgetbv" : "=a"(xcr0_lo), "=d"(xcr0_hi) : "c"(0));
+    if ((xcr0_lo & 6) != 6) // SSE and AVX state
+        return 0;
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d))
+        return 0;
+    return (b & (1u << 5)) ? 1 : 0; // AVX2
 #else
     return 0;
 #endif

@@ -131,7 +131,7 @@ void report_non_finite(t_specgram *x)
 void write_back(t_specgram *x, t_buffer_obj *b, float *p, const edit_span &sp, const channel_result *results,
                 long chan_first, long chan_count, int64_t begin, int64_t end, int64_t limit, const char *label)
 {
-    const long frames = (long)buffer_getframecount(b), channels = (long)buffer_getchannelcount(b);
+    const long frames = specgram_narrow(buffer_getframecount(b)), channels = specgram_narrow(buffer_getchannelcount(b));
     if (end > frames)
         end = frames;
     if (end > limit)
@@ -266,7 +266,7 @@ void edit_all_channels(t_specgram *x, t_buffer_obj *b, const edit_op &op, long n
     float *p = buffer_locksamples(b);
     if (!p)
         return;
-    const long frames = (long)buffer_getframecount(b), channels = (long)buffer_getchannelcount(b);
+    const long frames = specgram_narrow(buffer_getframecount(b)), channels = specgram_narrow(buffer_getchannelcount(b));
     const long count = n < frames ? n : frames;
     edit_span sp = {0, -1, 0, 0, 0, 0};
     channel_result *results =

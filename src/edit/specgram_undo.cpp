@@ -92,7 +92,7 @@ int push_current(t_specgram *x, t_undo_snapshot *stack, long *count, const t_und
     t_buffer_obj *b = bound_buffer(x);
     if (!b)
         return 0;
-    long frames = (long)buffer_getframecount(b), channels = (long)buffer_getchannelcount(b);
+    long frames = specgram_narrow(buffer_getframecount(b)), channels = specgram_narrow(buffer_getchannelcount(b));
     if (frames < 1 || channels < 1)
         return 0;
     const float *p = buffer_locksamples(b);
@@ -114,7 +114,7 @@ void restore(t_specgram *x, const t_undo_snapshot *entry)
     t_buffer_obj *b = bound_buffer(x);
     if (!b)
         return;
-    long frames = (long)buffer_getframecount(b), channels = (long)buffer_getchannelcount(b);
+    long frames = specgram_narrow(buffer_getframecount(b)), channels = specgram_narrow(buffer_getchannelcount(b));
     if (frames != entry->frames || channels != entry->channels) {
         object_error((t_object *)x,
                      "spectrogram~: undo/redo skipped \xE2\x80\x94 buffer~ size changed (%ld\xC3\x97%ld vs snapshot "

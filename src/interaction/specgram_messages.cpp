@@ -85,7 +85,7 @@ void shift_edit(t_specgram *x, const shift_command &c, long argc, t_atom *argv)
         if (atom_gettype(argv + 2) == A_SYM) {
             mode = specgram_parse_shift_mode(atom_getsym(argv + 2)->s_name);
         } else {
-            long m = (long)atom_getlong(argv + 2);
+            long m = specgram_narrow(atom_getlong(argv + 2));
             mode = m <= 0 ? 0 : (m > 2 ? 3 : (int)m);
         }
     }
@@ -127,7 +127,7 @@ void mouse_mode(t_specgram *x, long argc, t_atom *argv)
 {
     if (argc < 1 || atom_gettype(argv) != A_LONG)
         return;
-    long n = (long)atom_getlong(argv);
+    long n = specgram_narrow(atom_getlong(argv));
     x->mouse_mode = n <= 0 ? SPECGRAM_MOUSE_SELECT : (n > 1 ? SPECGRAM_MOUSE_DRAW : SPECGRAM_MOUSE_MOVE);
     object_attr_touch((t_object *)x, specgram_sym.mouse_mode);
 }

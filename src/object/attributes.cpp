@@ -27,7 +27,7 @@ bool set_analysis(t_specgram *x, long argc, t_atom *argv, int (*setter)(t_specma
 {
     if (argc < 1 || !argv)
         return false;
-    long v = (long)atom_getlong(argv);
+    long v = specgram_narrow(atom_getlong(argv));
     critical_enter(x->lock);
     bool changed = setter(&x->mags, v) != 0;
     if (changed) {
@@ -79,7 +79,7 @@ t_max_err specgram_edit_stft_win_size_get(t_specgram *x, void *attr, long *argc,
 t_max_err specgram_edit_stft_win_size_set(t_specgram *x, void *attr, long argc, t_atom *argv)
 {
     (void)attr;
-    if (argc >= 1 && argv && specmags_set_stft_win_size(&x->mags, (long)atom_getlong(argv)))
+    if (argc >= 1 && argv && specmags_set_stft_win_size(&x->mags, specgram_narrow(atom_getlong(argv))))
         specgram_refresh_edit_stft(x); // no lock and no repaint: the display does not depend on it
     return 0;
 }
@@ -180,7 +180,7 @@ t_max_err specgram_mouse_mode_set(t_specgram *x, void *attr, long argc, t_atom *
     (void)attr;
     if (argc < 1 || !argv)
         return 0;
-    long v = (long)atom_getlong(argv);
+    long v = specgram_narrow(atom_getlong(argv));
     x->mouse_mode = v < 1 ? SPECGRAM_MOUSE_SELECT : (v > 1 ? SPECGRAM_MOUSE_DRAW : SPECGRAM_MOUSE_MOVE);
     t_object *patcher = NULL;
     if (object_obex_lookup(x, specgram_sym.patcher_key, &patcher) == MAX_ERR_NONE && patcher) {
@@ -215,7 +215,7 @@ t_max_err specgram_fft_color_scheme_set(t_specgram *x, void *attr, long argc, t_
 {
     (void)attr;
     if (argc >= 1 && argv) {
-        long v = (long)atom_getlong(argv);
+        long v = specgram_narrow(atom_getlong(argv));
         x->color_scheme = v < 1 ? 0 : (v > 18 ? 19 : v);
         rerender(x);
     }

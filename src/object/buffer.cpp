@@ -115,8 +115,8 @@ void reanalyse_own_write(t_specgram *x, int64_t begin, int64_t end)
         reanalyse(x);
         return;
     }
-    long frames_now = (long)buffer_getframecount(b);
-    long channels_now = (long)buffer_getchannelcount(b);
+    long frames_now = specgram_narrow(buffer_getframecount(b));
+    long channels_now = specgram_narrow(buffer_getchannelcount(b));
     long bad = channels_now >= 1 ? copy_channel_range(x, locked, frames_now, channels_now, (long)begin, (long)end) : 0;
     buffer_unlocksamples(b);
     warn_non_finite(x, bad);
@@ -142,8 +142,8 @@ void specgram_update_buffer(t_specgram *x, long reset_view)
     if (!b)
         return;
     if (reset_view) {
-        long frames = (long)buffer_getframecount(b);
-        long channels = (long)buffer_getchannelcount(b);
+        long frames = specgram_narrow(buffer_getframecount(b));
+        long channels = specgram_narrow(buffer_getchannelcount(b));
         double sr = buffer_getsamplerate(b);
         if (frames < 1)
             frames = 1; // an empty buffer shows one silent frame
@@ -166,8 +166,8 @@ void specgram_update_buffer(t_specgram *x, long reset_view)
     }
     float *locked = buffer_locksamples(b);
     if (locked) {
-        long frames_now = (long)buffer_getframecount(b);
-        long channels_now = (long)buffer_getchannelcount(b);
+        long frames_now = specgram_narrow(buffer_getframecount(b));
+        long channels_now = specgram_narrow(buffer_getchannelcount(b));
         long bad = channels_now >= 1 ? copy_channel_range(x, locked, frames_now, channels_now, 0, x->frame_count) : 0;
         buffer_unlocksamples(b);
         warn_non_finite(x, bad);
@@ -213,7 +213,7 @@ t_max_err specgram_buffer_chan_set(t_specgram *x, void *attr, long argc, t_atom 
     (void)attr;
     if (argc < 1 || !argv)
         return 0;
-    long v = (long)atom_getlong(argv);
+    long v = specgram_narrow(atom_getlong(argv));
     if (v < 1)
         v = 0;
     if (x->buffer_ref && v > x->channel_count)
@@ -258,13 +258,13 @@ bool layout_changed(t_specgram *x)
     t_buffer_obj *b = buffer_ref_getobject(x->buffer_ref);
     if (!b)
         return true;
-    long frames = (long)buffer_getframecount(b);
+    long frames = specgram_narrow(buffer_getframecount(b));
     if (frames < 1)
         frames = 1;
     double sr = buffer_getsamplerate(b);
     if (!(sr > 0))
         sr = 48000;
-    long channels = (long)buffer_getchannelcount(b);
+    long channels = specgram_narrow(buffer_getchannelcount(b));
     if (channels < 1)
         channels = 1;
     return frames != x->frame_count || sr != x->sample_rate || channels != x->channel_count;

@@ -1,6 +1,7 @@
 // Class registration of spectrogram~: its methods, its 28 attributes in
 // three sticky categories, and the names the handlers compare against.
 #include "specgram.h"
+#include "win_dll_entry.h"
 
 t_class *specgram_class = NULL;
 t_specgram_symbols specgram_sym;
@@ -44,6 +45,21 @@ void intern_symbols()
     s.patcher_key = gensym("#P");
 }
 
+// The commands specgram_anything understands, registered by name as well so
+// that the host lists them (for the object box's completion and the
+// reference); each still reaches specgram_anything with its selector.
+const char *const command_names[] = {
+    "set", "undo", "redo",
+    "edit_shapes_isolate", "edit_shapes_delete", "edit_shapes_gain", "edit_shapes_clear", "edit_shapes_clearlast",
+    "edit_selection_isolate", "edit_selection_delete", "edit_selection_gain",
+    "edit_selection_freq_shift", "edit_shapes_freq_shift", "edit_selection_pitch_shift", "edit_shapes_pitch_shift",
+    "write",
+    "view_all", "view_all_freq", "view_all_time", "view_selected",
+    "select_none", "select_all", "select_all_freq", "select_all_time",
+    "select_window", "select_window_freq", "select_window_time",
+    "zoom_in", "zoom_in_freq", "zoom_in_time", "zoom_out", "zoom_out_freq", "zoom_out_time",
+};
+
 void register_methods(t_class *c)
 {
     class_addmethod(c, (method)stdinletinfo, "inletinfo", A_CANT, 0);
@@ -55,6 +71,8 @@ void register_methods(t_class *c)
     class_addmethod(c, (method)specgram_mouseup, "mouseup", A_CANT, 0);
     class_addmethod(c, (method)specgram_notify, "notify", A_CANT, 0);
     class_addmethod(c, (method)specgram_anything, "anything", A_GIMME, 0);
+    for (const char *name : command_names)
+        class_addmethod(c, (method)specgram_anything, name, A_GIMME, 0);
     class_addmethod(c, (method)specgram_float, "float", A_FLOAT, 0);
     class_addmethod(c, (method)specgram_in1, "ft1", A_FLOAT, 0);
     class_addmethod(c, (method)specgram_in2, "ft2", A_FLOAT, 0);

@@ -24,11 +24,19 @@
 
 #include "specmags.h"
 
-#define SPECGRAM_VERSION "2.0.0"
 #define SPECGRAM_MAX_SHAPES 64
 #define SPECGRAM_MAX_SHAPE_POINTS 4096
 #define SPECGRAM_UNDO_DEPTH 20
 #define SPECGRAM_UNDO_LABEL_SIZE 64
+
+// A t_atom_long (64 bits everywhere) narrowed to long (32 bits on Windows):
+// a value outside the 32-bit range saturates instead of wrapping, the same
+// way on every platform.  Every integer argument, attribute value and frame
+// count goes through it.
+static inline long specgram_narrow(t_atom_long v)
+{
+    return v > 2147483647 ? 2147483647L : (v < -2147483647 - 1 ? -2147483647L - 1 : (long)v);
+}
 
 enum e_specgram_mouse_mode { SPECGRAM_MOUSE_SELECT = 0, SPECGRAM_MOUSE_MOVE = 1, SPECGRAM_MOUSE_DRAW = 2 };
 

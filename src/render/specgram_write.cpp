@@ -42,15 +42,15 @@ static void specgram_write_sizes(t_specgram *x, long argc, t_atom *argv, long fi
                                  long *dpi)
 {
     if (specgram_atom_is_long(argc, argv, first)) {
-        *width = specgram_write_size((long)atom_getlong(argv + first));
+        *width = specgram_write_size(specgram_narrow(atom_getlong(argv + first)));
         *height = specgram_atom_is_long(argc, argv, first + 1)
-                      ? specgram_write_size((long)atom_getlong(argv + first + 1))
+                      ? specgram_write_size(specgram_narrow(atom_getlong(argv + first + 1)))
                       : 0;
     } else {
         *width = (long)x->box_width;
         *height = (long)x->box_height;
     }
-    *dpi = specgram_atom_is_long(argc, argv, first + 2) ? specgram_write_dpi((long)atom_getlong(argv + first + 2))
+    *dpi = specgram_atom_is_long(argc, argv, first + 2) ? specgram_write_dpi(specgram_narrow(atom_getlong(argv + first + 2)))
                                                          : SPECGRAM_PNG_DEFAULT_DPI;
 }
 

@@ -162,6 +162,18 @@ TEST_F(SpecgramTest, SchemeAndModeAreClampedAndTheCursorFollowsTheMode)
     EXPECT_EQ(maxhost::box_cursor((t_object *)x), JMOUSE_CURSOR_DRAGGINGHAND);
 }
 
+// Windows' long is 32 bits: integers from the host are clamped to that range
+// before they are narrowed, so 2^32 means "very large" there too, not 0.
+TEST(SpecgramNarrow, IntegersBeyondThirtyTwoBitsSaturateInsteadOfWrapping)
+{
+    const t_atom_long two32 = (t_atom_long)1 << 32;
+    EXPECT_EQ(specgram_narrow(two32), 2147483647L);
+    EXPECT_EQ(specgram_narrow(two32 + 1), 2147483647L);
+    EXPECT_EQ(specgram_narrow(-two32), -2147483647L - 1);
+    EXPECT_EQ(specgram_narrow(-7), -7L);
+    EXPECT_EQ(specgram_narrow(2147483647), 2147483647L);
+}
+
 TEST_F(SpecgramTest, EditWindowSizeNeverRepaints)
 {
     make_buffer("e", 500);

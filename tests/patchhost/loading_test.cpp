@@ -1,8 +1,10 @@
 // Loading patches, loadbang, placeholders, exit statuses and script syntax.
 #include "runner.h"
+#include "test_png.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -148,4 +150,49 @@ TEST(Script, StandardInputScriptQuotingCommentsAndTranscriptFile)
         R"({"t":"outlet","box":"obj-1","outlet":2,"sel":"anything","args":["foo","a b","5",1000.0,-2,3,0.5]})",
         R"({"t":"outlet","box":"obj-1","outlet":2,"sel":"anything","args":["bar",5.0,"1-2"]})",
     });
+}
+
+namespace {
+
+// Rows [from, to) of a picture that hold any drawn pixel.
+long drawn_rows(const TestPng &png, long from, long to)
+{
+    long rows = 0;
+    for (long y = from; y < to && y < png.height; y++)
+        for (long x = 0; x < png.width; x++)
+            if (png.rgba[(size_t)(y * png.width + x) * 4 + 3] > 0) {
+                rows++;
+                break;
+            }
+    return rows;
+}
+
+} // namespace
+
+// Help patchers are mostly comments; their sounds sit in the package's
+// media folder, on the search path rather than beside the patch.
+TEST(Loading, CommentsDrawWrappedTextAndBareSoundNamesAreFoundOnTheSearchPath)
+{
+    const std::string media = scratch_dir() + "/media";
+    ASSERT_EQ(system(("mkdir -p '" + media + "' && '" MAKE_DEMO_SOUND_EXE "' '" + media + "/tone.wav' >/dev/null").c_str()), 0);
+    write_file(scratch_dir() + "/help.maxpat", R"({"patcher": {"fileversion": 1, "classnamespace": "box", "boxes": [
+        {"box": {"id": "obj-1", "maxclass": "comment", "varname": "c", "numinlets": 1, "numoutlets": 0,
+                 "patching_rect": [10.0, 10.0, 120.0, 60.0], "text": "alpha beta gamma delta epsilon zeta"}},
+        {"box": {"id": "obj-2", "maxclass": "newobj", "text": "buffer~ snd tone.wav", "numinlets": 1, "numoutlets": 2,
+                 "outlettype": ["float", "bang"], "patching_rect": [10.0, 80.0, 120.0, 22.0]}}], "lines": []}})");
+    RunResult r = run_patch(scratch_dir() + "/help.maxpat",
+                            "buffer snd\nsnapshot c wrapped.png\nsend c set alpha\nsnapshot c short.png\n",
+                            {"--path", media});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const Json &l : lines_of(r, "console"))
+        EXPECT_NE(l["level"], "error") << l.dump();
+    ASSERT_EQ(lines_of(r, "buffer").size(), 1u);
+    EXPECT_GT(lines_of(r, "buffer")[0]["frames"].get<long>(), 0);
+    TestPng wrapped, short_text;
+    ASSERT_TRUE(test_png_read(scratch_dir() + "/wrapped.png", &wrapped) && wrapped.rgba8());
+    ASSERT_TRUE(test_png_read(scratch_dir() + "/short.png", &short_text) && short_text.rgba8());
+    EXPECT_GT(drawn_rows(wrapped, 0, 18), 4);   // first line
+    EXPECT_GT(drawn_rows(wrapped, 18, 33), 4);  // the text wrapped onto a second line
+    EXPECT_GT(drawn_rows(short_text, 0, 18), 4);
+    EXPECT_EQ(drawn_rows(short_text, 18, 60), 0); // `set` replaced the text
 }

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# win-build SDK_DIR BUILD OUT: builds every packaged plug-in (the manifests
+# in BUILD/externals/manifest marked "package 1") as a Windows x64 DLL
+# OUT/NAME.mxe64 with mingw-w64, from the same sources against the real SDK
+# headers, linked against the SDK's import libraries MaxAPI.lib and
+# MaxAudio.lib.  The C and C++ runtimes are linked in statically, so the DLL
+# needs no MinGW DLL on the user's machine.  One log per plug-in in OUT/logs.
+set -uo pipefail
+SDK="$(cd "$1" && pwd)/c74support"
+BUILD="$(cd "$2" && pwd)"
+OUT="$3"
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=tools/manifest.sh
+source "$ROOT/tools/manifest.sh"
+PFFFT_SRC="$ROOT/deps/node_modules/@echogarden/pffft-wasm/src/pffft.c"
+command -v x86_64-w64-mingw32-g++ >/dev/null || { echo "win-build: x86_64-w64-mingw32-g++ missing (Debian package g++-mingw-w64-x86-64)" >&2; exit 2; }
+mkdir -p "$OUT/logs" "$OUT/obj"
+
+status=0
+for manifest in "$BUILD"/externals/manifest/*.txt; do
+    grep -qx 'package 1' "$manifest" || continue
+    name=$(basename "$manifest" .txt)
+    extra=()
+    read_manifest "$manifest"
+    log="$OUT/logs/$name.log"
+    if [[ "$pffft" == 1 ]]; then
+        incs+=(-I"$(dirname "$PFFFT_SRC")")
+        x86_64-w64-mingw32-gcc -O3 -msse2 -w -c "$PFFFT_SRC" -o "$OUT/obj/pffft.o" && extra+=("$OUT/obj/pffft.o")
+    fi
+    # -muse-unaligned-vector-move: GCC cannot align the Windows stack for the
+    # 32-byte spills of the AVX2 kernels, so the assembler makes them unaligned.
+    if x86_64-w64-mingw32-g++ -std=c++17 -O2 -shared -w -static -static-libgcc -static-libstdc++ \
+        -Wa,-muse-unaligned-vector-move -I"$SDK/max-includes" -I"$SDK/msp-includes" -I"$SDK" \
+        "${incs[@]}" "${defs[@]}" "${srcs[@]}" "${extra[@]}" -o "$OUT/$name.mxe64" \
+        "$SDK/max-includes/x64/MaxAPI.lib" "$SDK/msp-includes/x64/MaxAudio.lib" > "$log" 2>&1; then
+        echo "$OUT/$name.mxe64"
+    else
+        echo "win-build: $name failed to link (see $log)" >&2
+        status=1
+    fi
+done
+exit $status
