@@ -6,6 +6,9 @@
 // interleaving stride is always the buffer's present channel count, even
 // when the recorded layout is older), and `samples` always holds at least
 // frame_count floats.
+//
+// Reports (the view outlets, attribute notifications) wait until `lock` and
+// the sample lock are released.
 #include "specgram.h"
 
 #include <string.h>
@@ -178,6 +181,7 @@ void specgram_rebind(t_specgram *x)
     specgram_set_display_and_selection(x, 1, 0, -1, 0, -1, 0, 0, 0, 0);
     critical_exit(x->lock);
     specgram_refresh_edit_stft(x);
+    specgram_report_view(x);
 }
 
 t_max_err specgram_buffer_name_set(t_specgram *x, void *attr, long argc, t_atom *argv)
@@ -280,6 +284,7 @@ void buffer_modified(t_specgram *x)
     critical_exit(x->lock);
     if (!(own && !changed))
         specgram_refresh_edit_stft(x);
+    specgram_report_view(x);
 }
 
 } // namespace

@@ -23,6 +23,7 @@
 #include "jgraphics.h"
 
 #include "specmags.h"
+#include "view_geometry.h"
 
 #define SPECGRAM_VERSION "2.0.0"
 #define SPECGRAM_MAX_SHAPES 64
@@ -32,10 +33,25 @@
 
 enum e_specgram_mouse_mode { SPECGRAM_MOUSE_SELECT = 0, SPECGRAM_MOUSE_MOVE = 1, SPECGRAM_MOUSE_DRAW = 2 };
 
+// What the current mouse drag does.  The selection grips are bits, so a
+// corner is the pair of its edges; the other motions are single values.
+enum e_specgram_motion {
+    SPECGRAM_MOTION_NONE = 0,
+    SPECGRAM_MOTION_LEFT = 1,    // selection edges and corners: any combination of
+    SPECGRAM_MOTION_RIGHT = 2,   // one of left and right with one of top and bottom
+    SPECGRAM_MOTION_TOP = 4,
+    SPECGRAM_MOTION_BOTTOM = 8,
+    SPECGRAM_MOTION_EDGES = 15,  // mask of the edge bits
+    SPECGRAM_MOTION_RUBBER_BAND = 16, // a new selection from the press to the pointer
+    SPECGRAM_MOTION_MOVE_BOX = 17,    // the whole selection (with Shift: resized about its centre)
+    SPECGRAM_MOTION_PAN_ZOOM = 18,    // Move mode
+    SPECGRAM_MOTION_DRAW = 19         // Draw mode
+};
+
 // Surface update modes of specgram_update_surface.
 enum e_specgram_surface_mode {
     SPECGRAM_SURFACE_RESIZE = 0,   // resize only
-    SPECGRAM_SURFACE_CURRENT = 1,  // resize, image is current, repaint all layers
+    SPECGRAM_SURFACE_CURRENT = 1,  // resize, image unchanged (a pending re-render stays), repaint all layers
     SPECGRAM_SURFACE_RERENDER = 2  // resize, re-render the image, repaint all layers
 };
 
@@ -106,12 +122,18 @@ typedef struct _specgram {
     double selection_start, selection_end; // ms
     double selection_low, selection_high;  // Hz
 
+    // ---- reports ----
+    char report_due;          // 1: the view state changed and is still to be reported
+    char reporting;           // 1 while the box sends its view report
+    char link_pending;        // 1: a Link In arrived during the report and waits in link_in
+    double link_in[8];        // that Link In's eight values
+
     // ---- mouse ----
     char mouse_down;          // 1 between press and release
     t_pt mouse_down_point;    // press position, normalised 0..1
     t_pt mouse_norm;          // last position, normalised (x / width, y / height)
-    char drag_move, drag_left, drag_right, drag_bottom, drag_top; // Select-mode grips
-    double selection_box_x, selection_box_y, selection_box_width, selection_box_height; // view pixels
+    long motion;              // e_specgram_motion of the drag under way
+    t_rect motion_box;        // Select drags: the box the grips move, view pixels, from the press
 
     // ---- drawing attributes ----
     double selection_linewidth;
@@ -181,20 +203,23 @@ void specgram_in5(t_specgram *x, double v);
 void specgram_in6(t_specgram *x, double v);
 void specgram_in7(t_specgram *x, double v);
 void specgram_in8(t_specgram *x, t_symbol *s, long argc, t_atom *argv);
-// Sets the whole view state with the sentinel rules, reports it and repaints.
+// Sets the whole view state with the sentinel rules and repaints; the report
+// is only recorded as due: the caller sends it with specgram_report_view
+// once it has left `lock`.
 void specgram_set_display_and_selection(t_specgram *x, long force, double display_start, double display_length,
                                         double display_low, double display_high, double selection_start,
                                         double selection_end, double selection_low, double selection_high);
-// Reports the view state on outlets 7..0, then the Link Out list on outlet 8.
+// Sends the view report if one is due (outlets 7..0, then the Link Out list
+// on outlet 8), then applies any Link In that arrived meanwhile, until
+// nothing is left.  Never call it while holding `lock` or a sample lock.
+// Within a report it only returns: the report under way picks the change up.
+void specgram_report_view(t_specgram *x);
+// Reports the view state now (records it as due and reports it).
 void specgram_output_to_outlets(t_specgram *x);
 // Deferred form for defer_low.
 void specgram_output_to_outlets_deferred(t_specgram *x, t_symbol *s, short argc, t_atom *argv);
 // Reports time, frequency and dB at mouse_norm on outlet 9; box_height in pixels.
 void specgram_output_mouse_data(t_specgram *x, double box_height);
-// Row of frequency f over an ascending edge table of rows + 1 entries: 0..rows-1.
-long specgram_find_bin_for_freq_ranges(const float *edges, long rows, double f);
-// Fraction of f within row r of the edge table: 0..1 (0 for an empty row).
-float specgram_row_fraction(const float *edges, long r, double f);
 
 // ---- buffer binding and notifications (buffer.cpp) ----
 void specgram_update_buffer(t_specgram *x, long reset_view);

@@ -216,6 +216,24 @@ TEST_F(SpecgramTest, ChannelZeroIsTheMeanAndALargeChannelIsCapped)
     EXPECT_FLOAT_EQ(x->samples[10], 0.25f);
 }
 
+TEST_F(SpecgramTest, AViewUpdateDoesNotCancelAPendingRerender)
+{
+    make_buffer("pend", 1000);
+    t_specgram *x = make_specgram({{"buffer_name", {sym("pend")}}});
+    maxhost::pump(); // painted: nothing pending
+    ASSERT_EQ(x->surface_dirty, 0);
+    // As from "mag_min -30, select_all": the dB range asks for a new image,
+    // then the selection changes only the overlays, before any paint.
+    t_atom db = num(-30);
+    object_attr_setvalueof(x, gensym("mag_min"), 1, &db);
+    EXPECT_EQ(x->surface_dirty, 1);
+    maxhost::send((t_object *)x, 0, gensym("select_all"), 0, nullptr);
+    EXPECT_EQ(x->surface_dirty, 1);
+    EXPECT_DOUBLE_EQ(x->selection_end, x->buffer_length_ms);
+    maxhost::pump();
+    EXPECT_EQ(x->surface_dirty, 0); // the paint re-rendered
+}
+
 TEST_F(SpecgramTest, AnOutsideResizeResetsTheViewAndClampsTheSelection)
 {
     t_object *b = make_buffer("rs", 2000);
