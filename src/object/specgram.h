@@ -96,7 +96,7 @@ typedef struct _specgram {
     // ---- analysis ----
     t_specmags mags;          // analysis state, embedded
     t_critical lock;          // owned; from construction step 7 to destruction step 2
-    long buffer_chan;         // attribute: 0 mean of all channels, 1..channel_count that channel
+    long buffer_chan;         // attribute: 0 mean of all channels, else the channel asked for (>= 1)
     double mag_min;           // attribute, dB, -120..120
     double mag_max;           // attribute, dB, -120..120, >= mag_min
     long color_scheme;        // attribute, 0..19
@@ -223,6 +223,9 @@ void specgram_output_mouse_data(t_specgram *x, double box_height);
 
 // ---- buffer binding and notifications (buffer.cpp) ----
 void specgram_update_buffer(t_specgram *x, long reset_view);
+// The channel shown: 0 for the mean, else buffer_chan, or the buffer's last
+// channel while it has fewer.
+long specgram_shown_channel(const t_specgram *x);
 t_max_err specgram_buffer_name_set(t_specgram *x, void *attr, long argc, t_atom *argv);
 t_max_err specgram_buffer_chan_set(t_specgram *x, void *attr, long argc, t_atom *argv);
 t_max_err specgram_notify(t_specgram *x, t_symbol *s, t_symbol *msg, void *sender, void *data);
