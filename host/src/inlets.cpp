@@ -78,6 +78,8 @@ void *send_out(void *x, t_symbol *s, long ac, const t_atom *av)
 
 } // namespace
 
+int maxhost::delivery_depth() { return ::delivery_depth; }
+
 void *inlet_new(void *x, const char *s)
 {
     mh_object_info *info = mh_info(x);
