@@ -334,6 +334,7 @@ t_max_err object_detach_byptr(void *x, void *registeredobject)
 
 t_max_err object_notify(void *x, t_symbol *s, void *data)
 {
+    mh_check_unlocked("object_notify");
     mh_object_info *info = mh_info(x);
     if (!info)
         return MAX_ERR_INVALID_PTR;

@@ -346,12 +346,10 @@ void specgram_mousedown(t_specgram *x, t_object *patcherview, t_pt pt, long modi
     box_size s = size_of(x, patcherview);
     if (modifiers & ePopupMenu) {
         // No release follows the menu: no drag may continue after it.
-        x->mouse_down = 0;
         x->motion = SPECGRAM_MOTION_NONE;
         specgram_context_menu(x, patcherview, pt);
         return;
     }
-    x->mouse_down = 1;
     set_cursor(x, patcherview);
     if (x->mouse_mode == SPECGRAM_MOUSE_DRAW) {
         x->motion = SPECGRAM_MOTION_DRAW;
@@ -370,7 +368,6 @@ void specgram_mousedown(t_specgram *x, t_object *patcherview, t_pt pt, long modi
 void specgram_mousedrag(t_specgram *x, t_object *patcherview, t_pt pt, long modifiers)
 {
     box_size s = size_of(x, patcherview);
-    x->mouse_down = 1;
     if (x->motion == SPECGRAM_MOTION_DRAW) {
         draw_drag(x, pt, s);
         x->mouse_norm = normalised(pt, s);
@@ -387,7 +384,6 @@ void specgram_mouseup(t_specgram *x, t_object *patcherview, t_pt pt, long modifi
     (void)patcherview;
     (void)pt;
     (void)modifiers;
-    x->mouse_down = 0;
     x->motion = SPECGRAM_MOTION_NONE;
     if (x->shape_drawing != 1)
         return;

@@ -42,7 +42,6 @@ void *specgram_new(t_symbol *s, long argc, t_atom *argv)
     for (int i = 7; i >= 0; i--)
         *floats[i] = floatout(x);
 
-    x->mouse_down = 0;
     x->motion = SPECGRAM_MOTION_NONE;
     x->buffer_ref = NULL;
     x->samples = NULL;

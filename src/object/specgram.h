@@ -129,7 +129,6 @@ typedef struct _specgram {
     double link_in[8];        // that Link In's eight values
 
     // ---- mouse ----
-    char mouse_down;          // 1 between press and release
     t_pt mouse_down_point;    // press position, normalised 0..1
     t_pt mouse_norm;          // last position, normalised (x / width, y / height)
     long motion;              // e_specgram_motion of the drag under way
