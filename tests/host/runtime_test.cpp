@@ -203,6 +203,8 @@ TEST_F(Runtime, DebugBuildsStopReportsFromInsideACriticalRegionAndUiCallsOffTheM
             outlet_float(out, 1);
         },
         "an outlet call while the calling thread holds a critical region");
+    t_probe *listener = make();
+    object_attach_byptr(listener, x);
     EXPECT_DEATH(
         {
             critical_enter(c);
@@ -221,7 +223,10 @@ TEST_F(Runtime, DebugBuildsStopReportsFromInsideACriticalRegionAndUiCallsOffTheM
     critical_exit(c);
     outlet_float(out, 1);
     object_notify(x, gensym("changed"), nullptr);
+    EXPECT_EQ(listener->notified, 1);
     critical_free(c);
+    object_detach_byptr(listener, x);
+    object_free(listener);
     object_free(x);
 #endif
 }

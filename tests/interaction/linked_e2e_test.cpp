@@ -59,9 +59,11 @@ TEST(LinkedViews, AClickInsideTheSelectionKeepsItExactly)
                                      "echo end\n");
     ASSERT_EQ(r.status, 0) << r.err;
     auto lines = between(r, "click", "end");
-    for (const Json &l : lines)
-        if (l["t"] == "outlet")
+    for (const Json &l : lines) {
+        if (l["t"] == "outlet") {
             EXPECT_EQ(l["outlet"], 9) << "the selection was reported changed: " << l.dump();
+        }
+    }
     Json before = last_link(between(r, nullptr, "click"), "obj-3");
     ASSERT_TRUE(before.is_array());
     EXPECT_EQ(before[6].get<double>(), 6000.0);
