@@ -10,7 +10,10 @@
 // Threads: everything runs on the host's main thread, except the column
 // analysis inside specmags_process, which fans out to worker threads while
 // the caller holds `lock`.  `lock` (re-entrant for its holder) guards
-// `samples`, `mags`, `surface` and the view fields.
+// `samples`, `mags`, `surface` and the view fields.  Nothing is sent out
+// (outlets, notifications, deferred calls) while `lock` or a buffer~ sample
+// lock is held: setters mark `report_due` and specgram_report_view sends the
+// report afterwards.
 //
 // Units: times in ms, frequencies in Hz, magnitudes in dB; pixel fields in
 // view pixels; normalised positions are fractions of the box (y from the top).
