@@ -104,6 +104,11 @@ MAXHOST_API void send(t_object *box, long inlet, t_symbol *selector, long argc, 
 using OutletHook = std::function<void(t_object *box, long outlet, t_symbol *selector, long argc,
                                       const t_atom *argv)>;
 MAXHOST_API void set_outlet_hook(OutletHook hook);
+// How many outlet deliveries are under way: 0 for a message sent from
+// outside any cord (a mouse event, a front end's send), 1 for one sent while
+// another message travels down a cord, and so on.  Read from an outlet hook,
+// it tells how deeply a message nests inside others.
+MAXHOST_API int delivery_depth();
 
 // ---------------------------------------------------------------- attributes
 struct AttrInfo {

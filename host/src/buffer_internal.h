@@ -112,6 +112,8 @@ void mh_buffer_remove(const mh_buffer_ptr &st);
 mh_buffer_ptr mh_buffer_find(const void *x);
 // The state of the buffer~ that holds a name, or null.  Any thread.
 mh_buffer_ptr mh_buffer_bound(t_symbol *name);
+// The states of every live buffer~.  Any thread.
+std::vector<mh_buffer_ptr> mh_buffer_all();
 // Calls the notify method of the owner of every live reference to `name`
 // with `msg`; the sender is the buffer~ while it lives, else null.  With
 // `only_if_bound`, stops as soon as `sender` no longer holds the name.

@@ -168,6 +168,16 @@ mh_buffer_ptr mh_buffer_bound(t_symbol *name)
     return holder_locked(t, name);
 }
 
+std::vector<mh_buffer_ptr> mh_buffer_all()
+{
+    mh_buffer_table &t = table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    std::vector<mh_buffer_ptr> all;
+    for (const auto &entry : t.live)
+        all.push_back(entry.second);
+    return all;
+}
+
 void mh_buffer_deliver(t_symbol *name, t_symbol *msg, const mh_buffer_ptr &sender, bool only_if_bound)
 {
     typedef t_max_err (*notify_fn)(void *, t_symbol *, t_symbol *, void *, void *);

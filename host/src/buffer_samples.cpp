@@ -219,6 +219,16 @@ void mh_buffer_mark_modified(const mh_buffer_ptr &st)
 
 // ---------------------------------------------------------------- the SDK calls
 
+bool mh_samples_locked_here()
+{
+    for (const mh_buffer_ptr &st : mh_buffer_all()) {
+        std::lock_guard<std::mutex> guard(st->m);
+        if (own_locks(*st))
+            return true;
+    }
+    return false;
+}
+
 float *buffer_locksamples(t_buffer_obj *buffer_object)
 {
     mh_buffer_ptr st = mh_buffer_find(buffer_object);

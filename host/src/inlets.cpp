@@ -65,6 +65,7 @@ void *send_out(void *x, t_symbol *s, long ac, const t_atom *av)
         object_error(o->owner, "stack overflow: message \"%s\" dropped", s->s_name);
         return nullptr;
     }
+    mh_check_unlocked("an outlet call");
     mh_report_outlet(o->owner, outlet_index(o), s, ac, av);
     delivery_depth++;
     // A receiver may change the patch while a message travels; deliver to a
@@ -77,6 +78,8 @@ void *send_out(void *x, t_symbol *s, long ac, const t_atom *av)
 }
 
 } // namespace
+
+int maxhost::delivery_depth() { return ::delivery_depth; }
 
 void *inlet_new(void *x, const char *s)
 {

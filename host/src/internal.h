@@ -63,6 +63,23 @@ bool mh_path_folder(short id, std::string *folder);
 void mh_queue_push(std::function<void()> fn);
 bool mh_on_main_thread();
 
+// ---- debug checks of the rules a plug-in keeps in a real Max (threads.cpp) ----
+// Debug builds (NDEBUG not defined) stop the process with a message naming
+// `call` when an outlet, notification or deferral is made while the calling
+// thread holds a critical region or a buffer~ sample lock (the patch below
+// an outlet runs at once and may paint, lock, or call back), or when a UI
+// call comes from another thread than the main one.  Release builds skip them.
+#ifdef NDEBUG
+inline void mh_check_unlocked(const char *) {}
+inline void mh_check_main_thread(const char *) {}
+#else
+void mh_check_unlocked(const char *call);
+void mh_check_main_thread(const char *call);
+#endif
+// ---- buffer~ sample locks (buffer_samples.cpp) ----
+// True when the calling thread holds the samples of some buffer~.
+bool mh_samples_locked_here();
+
 // ---- host-side records kept for every object (objects.cpp) ----
 struct mh_inlet;
 struct mh_outlet;

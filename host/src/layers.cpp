@@ -61,6 +61,7 @@ void mh_layer_free(mh_box_layer *layer)
 t_max_err jbox_invalidate_layer(t_object *b, t_object *view, t_symbol *name)
 {
     (void)view;
+    mh_check_main_thread("jbox_invalidate_layer");
     mh_box *box = mh_box_of(b);
     if (!box)
         return MAX_ERR_GENERIC;
@@ -73,6 +74,7 @@ t_max_err jbox_invalidate_layer(t_object *b, t_object *view, t_symbol *name)
 t_jgraphics *jbox_start_layer(t_object *b, t_object *view, t_symbol *name, double width, double height)
 {
     (void)view;
+    mh_check_main_thread("jbox_start_layer");
     mh_box *box = mh_box_of(b);
     if (!box || !name)
         return nullptr;
@@ -113,6 +115,7 @@ t_max_err jbox_end_layer(t_object *b, t_object *view, t_symbol *name)
 
 t_max_err jbox_paint_layer(t_object *b, t_object *view, t_symbol *name, double x, double y)
 {
+    mh_check_main_thread("jbox_paint_layer");
     mh_box *box = mh_box_of(b);
     mh_box_layer *l = box ? find_layer(box, name, false) : nullptr;
     t_jgraphics *g = current_graphics(view);

@@ -337,6 +337,8 @@ t_max_err object_notify(void *x, t_symbol *s, void *data)
     mh_object_info *info = mh_info(x);
     if (!info)
         return MAX_ERR_INVALID_PTR;
+    if (!info->listeners.empty()) // only a listener runs code the caller does not own
+        mh_check_unlocked("object_notify");
     t_symbol *name = info->reg_name ? info->reg_name : gensym("");
     typedef t_max_err (*notify_fn)(void *, t_symbol *, t_symbol *, void *, void *);
     for (void *client : std::vector<void *>(info->listeners)) {

@@ -193,6 +193,7 @@ void jbox_free(t_jbox *b)
 
 void jbox_redraw(t_jbox *b)
 {
+    mh_check_main_thread("jbox_redraw");
     mh_box *box = mh_box_of(b);
     if (!box || !box->ready || box->redraw_pending)
         return;
@@ -300,6 +301,7 @@ void patcherview_canvas_to_screen(t_object *pv, double cx, double cy, long *sx, 
 void jmouse_setcursor(t_object *patcherview, t_object *box, t_jmouse_cursortype type)
 {
     (void)patcherview;
+    mh_check_main_thread("jmouse_setcursor");
     mh_box *b = mh_box_of(box);
     if (!b)
         return;

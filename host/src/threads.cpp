@@ -9,6 +9,7 @@
 #include "internal.h"
 
 #include <atomic>
+#include <cstdio>
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
@@ -36,6 +37,10 @@ pthread_mutex_t *global_region()
     return m;
 }
 
+// Critical regions the calling thread holds (a region entered twice counts
+// twice); a region is always left by the thread that entered it.
+thread_local long regions_held = 0;
+
 } // namespace
 
 void critical_new(t_critical *x)
@@ -44,11 +49,25 @@ void critical_new(t_critical *x)
         *x = mh_new_recursive_mutex();
 }
 
-void critical_enter(t_critical x) { pthread_mutex_lock(x ? x : global_region()); }
+void critical_enter(t_critical x)
+{
+    pthread_mutex_lock(x ? x : global_region());
+    regions_held++;
+}
 
-void critical_exit(t_critical x) { pthread_mutex_unlock(x ? x : global_region()); }
+void critical_exit(t_critical x)
+{
+    if (pthread_mutex_unlock(x ? x : global_region()) == 0)
+        regions_held--;
+}
 
-short critical_tryenter(t_critical x) { return pthread_mutex_trylock(x ? x : global_region()) == 0 ? 0 : 1; }
+short critical_tryenter(t_critical x)
+{
+    if (pthread_mutex_trylock(x ? x : global_region()) != 0)
+        return 1;
+    regions_held++;
+    return 0;
+}
 
 void critical_free(t_critical x)
 {
@@ -238,6 +257,9 @@ mh_queue &queue()
     return *q;
 }
 
+// The main thread is the one that loads the host.
+const bool queue_made_at_load = (queue(), true);
+
 } // namespace
 
 void mh_queue_push(std::function<void()> fn)
@@ -255,8 +277,30 @@ void mh_queue_push(std::function<void()> fn)
 
 bool mh_on_main_thread() { return std::this_thread::get_id() == queue().main_thread; }
 
+#ifndef NDEBUG
+void mh_check_unlocked(const char *call)
+{
+    const bool region = regions_held > 0, samples = !region && mh_samples_locked_here();
+    if (!region && !samples)
+        return;
+    fprintf(stderr, "maxhost: %s while the calling thread holds %s: the patch it runs may paint, lock or call "
+                    "back into the caller\n",
+            call, region ? "a critical region" : "a buffer~ sample lock");
+    abort();
+}
+
+void mh_check_main_thread(const char *call)
+{
+    if (mh_on_main_thread())
+        return;
+    fprintf(stderr, "maxhost: %s called off the main thread\n", call);
+    abort();
+}
+#endif
+
 void *defer_low(void *ob, method fn, t_symbol *sym, short argc, t_atom *argv)
 {
+    mh_check_unlocked("defer_low");
     if (!fn)
         return nullptr;
     maxhost::Atoms copy(argv && argc > 0 ? argv : nullptr, argv && argc > 0 ? argv + argc : nullptr);

@@ -56,6 +56,7 @@ void jpopupmenu_addseparator(t_jpopupmenu *menu) { jpopupmenu_addseperator(menu)
 int jpopupmenu_popup(t_jpopupmenu *menu, t_pt screen, int defitemid)
 {
     (void)defitemid;
+    mh_check_main_thread("jpopupmenu_popup");
     if (!menu)
         return 0;
     int id = current().popup_menu(menu->items, (long)screen.x, (long)screen.y);

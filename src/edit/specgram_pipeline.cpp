@@ -309,8 +309,8 @@ void to_buffer(t_specgram *x, const edit_op &op, const char *label)
     long n = (long)x->mags.num_samples;
     if (n < x->mags.stft_win_size || x->mags.stft_length != n)
         return; // the edit STFT cannot run (or is sized for another length): nothing is written
-    if (x->buffer_chan >= 1)
-        edit_one_channel(x, b, op, n, x->buffer_chan, label);
+    if (specgram_shown_channel(x) >= 1)
+        edit_one_channel(x, b, op, n, specgram_shown_channel(x), label);
     else
         edit_all_channels(x, b, op, n, label);
 }

@@ -117,10 +117,11 @@ void set_buffer(t_specgram *x, long argc, t_atom *argv)
     specmags_process(&x->mags, x->samples);
     x->analysis_runs++;
     specgram_update_surface(x, SPECGRAM_SURFACE_RESIZE);
-    object_attr_touch((t_object *)x, specgram_sym.buffer_name);
     specgram_set_display_and_selection(x, 1, 0, -1, 0, -1, 0, 0, 0, 0);
     critical_exit(x->lock);
     specgram_refresh_edit_stft(x);
+    object_attr_touch((t_object *)x, specgram_sym.buffer_name);
+    specgram_report_view(x);
 }
 
 void mouse_mode(t_specgram *x, long argc, t_atom *argv)

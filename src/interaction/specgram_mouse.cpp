@@ -1,10 +1,14 @@
 // Mouse gestures of spectrogram~: the four host mouse callbacks.
 //
-// What a press and a drag do depends on `mouse_mode`.  Select edits the
-// selection box in view pixels (a new rubber band, or the edges, corners or
-// whole box grabbed by the press); painting turns the box back into
-// selection values while the mouse is down and reports them.  Move pans and
-// zooms the time axis, or with Shift the frequency axis, through
+// What a press and a drag do depends on `mouse_mode`.  A press chooses the
+// drag's motion (`motion`), which the drag carries out and the release
+// ends.  Select: a press on the selection box grabs an edge, a corner or the
+// whole box (hit-tested on the box placed from the selection values); a
+// press elsewhere starts a rubber band.  Each drag event moves the grabbed
+// part of the gesture's own pixel box, turns the edges it moved into
+// selection values through the view geometry and reports them; a press and
+// release without motion changes nothing.  Move pans and zooms the time
+// axis, or with Shift the frequency axis, through
 // specgram_set_display_and_selection.  Draw adds free-hand polygon shapes to
 // the shape store, one vertex per drag event, and Shift-click deletes the
 // most recent shape under the pointer.  A press carrying the host's
@@ -14,8 +18,8 @@
 // Pointer positions arrive in box pixels (y downward); `mouse_norm` and
 // `mouse_down_point` hold them as fractions of the box.  Vertices are stored
 // in ms and Hz, their frequency on the lower edge of the pointer's display
-// row.  Main thread only; only the Move drag takes `lock` (around the view
-// change), the selection box and the shape store are the mouse's own.
+// row.  Main thread only.  View changes happen under `lock` and are reported
+// after it is released; the shape store is the mouse's own.
 #include "specgram_interaction.h"
 
 #include "kernels.h"
@@ -48,55 +52,16 @@ t_pt normalised(t_pt pt, box_size s)
     return p;
 }
 
-// lround(v) limited to 0..top; a value not above 0 (or NaN) gives 0.
-long clamp_row(double v, long top)
-{
-    if (!(v > 0))
-        return 0;
-    if (v >= (double)top)
-        return top;
-    return lround(v);
-}
-
-void visible_rows(const t_specgram *x, long *a, long *b)
-{
-    const float *edges = specmags_current_edges(&x->mags);
-    long rows = (long)x->mags.num_bins;
-    *a = specgram_find_bin_for_freq_ranges(edges, rows, (float)x->display_low);
-    *b = specgram_find_bin_for_freq_ranges(edges, rows, (float)x->display_high);
-}
-
-// The time (ms) under a pointer column.
-double pointer_time(const t_specgram *x, double px, box_size s)
-{
-    return clamp01(fraction(px, s.w)) * x->display_length + x->display_start;
-}
-
-// The display row under a pointer line: the bottom line is the lowest
-// visible row, the top line the row just above the highest visible one.
-long pointer_row(const t_specgram *x, double py, box_size s)
-{
-    long a, b;
-    visible_rows(x, &a, &b);
-    double up = s.h > 1 ? 1 - py / (s.h - 1) : 0; // a box one pixel high shows row a
-    return clamp_row(a + (b - a + 1) * up, (long)x->mags.num_bins - 1);
-}
-
 // The vertex under the pointer: (time ms, lower edge of its row in Hz).
 void pointer_vertex(const t_specgram *x, t_pt pt, box_size s, double *time, double *freq)
 {
-    *time = pointer_time(x, pt.x, s);
-    *freq = specmags_current_edges(&x->mags)[pointer_row(x, pt.y, s)];
+    *time = specgram_time_at(x, pt.x, s.w);
+    *freq = specmags_current_edges(&x->mags)[specgram_display_row_at(x, pt.y, s.h)];
 }
 
 void set_cursor(t_specgram *x, t_object *view)
 {
     jmouse_setcursor(view, (t_object *)x, specgram_cursor_for_mode(x->mouse_mode));
-}
-
-void clear_grips(t_specgram *x)
-{
-    x->drag_move = x->drag_left = x->drag_right = x->drag_top = x->drag_bottom = 0;
 }
 
 // ---------------------------------------------------------------- Draw
@@ -140,7 +105,9 @@ void append_vertex(t_specgram *x, double time, double freq)
 void draw_press(t_specgram *x, t_pt pt, box_size s, long modifiers)
 {
     double time, freq;
+    critical_enter(x->lock); // the row edges belong to the analysis state
     pointer_vertex(x, pt, s, &time, &freq);
+    critical_exit(x->lock);
     if (modifiers & eShiftKey) {
         delete_shape_at(x, time, freq);
         return;
@@ -160,7 +127,9 @@ void draw_drag(t_specgram *x, t_pt pt, box_size s)
     if (x->shape_drawing != 1 || x->shape_point_total >= SPECGRAM_MAX_SHAPE_POINTS || x->shape_count < 1)
         return;
     double time, freq;
+    critical_enter(x->lock);
     pointer_vertex(x, pt, s, &time, &freq);
+    critical_exit(x->lock);
     append_vertex(x, time, freq);
     x->shape_point_count[x->shape_count - 1]++;
     specgram_invalidate(x, specgram_sym.draw_layer, NULL);
@@ -168,28 +137,33 @@ void draw_drag(t_specgram *x, t_pt pt, box_size s)
 
 // ---------------------------------------------------------------- Select
 
-// Chooses the grips of a press at (px, py): the edges within the line width
-// plus two pixels (inside or outside the box), else the whole box; a press
-// away from the box grabs nothing, so the drag draws a new rubber band.
-void select_press(t_specgram *x, t_pt pt, box_size s)
+// The motion of a Select press at pt on the selection box: the edges within
+// the line width plus two pixels (inside or outside the box), else the whole
+// box; a press away from the box starts a rubber band.
+long select_motion(const t_specgram *x, t_pt pt, const t_rect *box)
 {
     double g = x->selection_linewidth + 2;
-    double bx = x->selection_box_x, by = x->selection_box_y;
-    double bw = x->selection_box_width, bh = x->selection_box_height;
-    double px = pt.x, py = pt.y;
-    clear_grips(x);
-    if (!(px < bx - g || px > bx + bw + g || py < by - g || py > by + bh + g)) {
-        if (fabs(bx - px) <= g)
-            x->drag_left = 1;
-        else if (fabs(bx + bw - px) <= g)
-            x->drag_right = 1;
-        if (fabs(by - py) <= g)
-            x->drag_top = 1;
-        else if (fabs(by + bh - py) <= g)
-            x->drag_bottom = 1;
-        if (!x->drag_left && !x->drag_right && !x->drag_top && !x->drag_bottom)
-            x->drag_move = 1;
-    }
+    double bx = box->x, by = box->y, bw = box->width, bh = box->height;
+    if (pt.x < bx - g || pt.x > bx + bw + g || pt.y < by - g || pt.y > by + bh + g)
+        return SPECGRAM_MOTION_RUBBER_BAND;
+    long edges = SPECGRAM_MOTION_NONE;
+    if (fabs(bx - pt.x) <= g)
+        edges |= SPECGRAM_MOTION_LEFT;
+    else if (fabs(bx + bw - pt.x) <= g)
+        edges |= SPECGRAM_MOTION_RIGHT;
+    if (fabs(by - pt.y) <= g)
+        edges |= SPECGRAM_MOTION_TOP;
+    else if (fabs(by + bh - pt.y) <= g)
+        edges |= SPECGRAM_MOTION_BOTTOM;
+    return edges ? edges : (long)SPECGRAM_MOTION_MOVE_BOX;
+}
+
+void select_press(t_specgram *x, t_pt pt, box_size s)
+{
+    critical_enter(x->lock);
+    specgram_selection_box(x, s.w, s.h, &x->motion_box);
+    critical_exit(x->lock);
+    x->motion = select_motion(x, pt, &x->motion_box);
     t_pt p = normalised(pt, s);
     p.x = clamp01(p.x);
     p.y = clamp01(p.y);
@@ -235,33 +209,93 @@ void resize_about_centre(double *pos, double *len, double grow)
     *len = wider;
 }
 
+// Moves the grabbed edge of one axis of the gesture box by d: the near edge
+// (left or top) or the far one (right or bottom).  Returns the edges whose
+// values change: the grabbed one, or both when the span collapsed onto it.
+long move_edge(double *pos, double *len, double d, long grabbed, long near_edge, long far_edge)
+{
+    if (d == 0 || !grabbed)
+        return 0;
+    if (grabbed == near_edge)
+        drag_near_edge(pos, len, d);
+    else
+        drag_far_edge(pos, len, d);
+    return *len > 0 ? grabbed : (near_edge | far_edge);
+}
+
+// Applies a drag of (dx, dy) pixels to the gesture box; returns the selection
+// edges it moved (edge motion bits).
+long move_box(t_specgram *x, double dx, double dy, long modifiers)
+{
+    t_rect *b = &x->motion_box;
+    const long horizontal = SPECGRAM_MOTION_LEFT | SPECGRAM_MOTION_RIGHT;
+    const long vertical = SPECGRAM_MOTION_TOP | SPECGRAM_MOTION_BOTTOM;
+    if (x->motion == SPECGRAM_MOTION_MOVE_BOX) {
+        if (!(modifiers & eShiftKey)) {
+            b->x += dx;
+            b->y += dy;
+        } else {
+            resize_about_centre(&b->x, &b->width, dx);  // moving right widens
+            resize_about_centre(&b->y, &b->height, -dy); // moving up makes it taller
+        }
+        return (dx != 0 ? horizontal : 0) | (dy != 0 ? vertical : 0);
+    }
+    return move_edge(&b->x, &b->width, dx, x->motion & horizontal, SPECGRAM_MOTION_LEFT, SPECGRAM_MOTION_RIGHT) |
+           move_edge(&b->y, &b->height, dy, x->motion & vertical, SPECGRAM_MOTION_TOP, SPECGRAM_MOTION_BOTTOM);
+}
+
+// Sets the selection edges named by `moved` from the gesture's box; an edge
+// that crosses the unmoved one takes it along.
+void selection_from_box(t_specgram *x, long moved, box_size s)
+{
+    const t_rect *b = &x->motion_box;
+    if (moved & SPECGRAM_MOTION_LEFT)
+        x->selection_start = specgram_selection_time_at(x, b->x, s.w);
+    if (moved & SPECGRAM_MOTION_RIGHT)
+        x->selection_end = specgram_selection_time_at(x, b->x + b->width, s.w);
+    if (moved & SPECGRAM_MOTION_TOP)
+        x->selection_high = specgram_selection_freq_at(x, b->y, s.h);
+    if (moved & SPECGRAM_MOTION_BOTTOM)
+        x->selection_low = specgram_selection_freq_at(x, b->y + b->height, s.h);
+    if (x->selection_start > x->selection_end) {
+        if (moved & SPECGRAM_MOTION_LEFT)
+            x->selection_end = x->selection_start;
+        else
+            x->selection_start = x->selection_end;
+    }
+    if (x->selection_low > x->selection_high) {
+        if (moved & SPECGRAM_MOTION_BOTTOM)
+            x->selection_high = x->selection_low;
+        else
+            x->selection_low = x->selection_high;
+    }
+}
+
 void select_drag(t_specgram *x, t_pt pt, box_size s, long modifiers)
 {
     t_pt p = normalised(pt, s);
     double dx = (p.x - x->mouse_norm.x) * s.w, dy = (p.y - x->mouse_norm.y) * s.h;
     x->mouse_norm = p;
-    double bx = x->selection_box_x, by = x->selection_box_y;
-    double bw = x->selection_box_width, bh = x->selection_box_height;
-    if (x->drag_move && !(modifiers & eShiftKey)) {
-        bx += dx;
-        by += dy;
-    } else if (x->drag_move) {
-        resize_about_centre(&bx, &bw, dx);  // moving right widens
-        resize_about_centre(&by, &bh, -dy); // moving up makes it taller
+    long moved = SPECGRAM_MOTION_EDGES;
+    if (x->motion == SPECGRAM_MOTION_RUBBER_BAND) {
+        if (dx == 0 && dy == 0)
+            return; // no motion: the band (or the untouched selection) stays
+        const double ax = x->mouse_down_point.x * s.w, ay = x->mouse_down_point.y * s.h;
+        const double bx = p.x * s.w, by = p.y * s.h;
+        x->motion_box.x = fmin(ax, bx);
+        x->motion_box.y = fmin(ay, by);
+        x->motion_box.width = fabs(bx - ax);
+        x->motion_box.height = fabs(by - ay);
+    } else {
+        moved = move_box(x, dx, dy, modifiers);
     }
-    if (x->drag_left)
-        drag_near_edge(&bx, &bw, dx);
-    else if (x->drag_right)
-        drag_far_edge(&bx, &bw, dx);
-    if (x->drag_top)
-        drag_near_edge(&by, &bh, dy);
-    else if (x->drag_bottom)
-        drag_far_edge(&by, &bh, dy);
-    x->selection_box_x = bx;
-    x->selection_box_y = by;
-    x->selection_box_width = bw;
-    x->selection_box_height = bh;
+    if (!moved)
+        return;
+    critical_enter(x->lock);
+    selection_from_box(x, moved, s);
+    critical_exit(x->lock);
     specgram_invalidate(x, specgram_sym.selection_layer, NULL);
+    specgram_output_to_outlets(x);
 }
 
 // ---------------------------------------------------------------- Move
@@ -288,13 +322,14 @@ void move_drag(t_specgram *x, t_pt pt, box_size s, long modifiers)
         const float *edges = specmags_current_edges(&x->mags);
         long rows = (long)x->mags.num_bins, a, b;
         double r = x->surface_height;
-        visible_rows(x, &a, &b);
-        low = edges[clamp_row(a - 2 * dy * r - 2 * dx * r, rows)];
-        high = edges[clamp_row(b + 1 - 2 * dy * r + 2 * dx * r, rows)];
+        specgram_visible_rows(x, &a, &b);
+        low = edges[specgram_clamp_row(a - 2 * dy * r - 2 * dx * r, rows)];
+        high = edges[specgram_clamp_row(b + 1 - 2 * dy * r + 2 * dx * r, rows)];
     }
     specgram_set_display_and_selection(x, 1, start, length, low, high, x->selection_start, x->selection_end,
                                        x->selection_low, x->selection_high);
     critical_exit(x->lock);
+    specgram_report_view(x);
 }
 
 } // namespace
@@ -310,20 +345,21 @@ void specgram_mousedown(t_specgram *x, t_object *patcherview, t_pt pt, long modi
 {
     box_size s = size_of(x, patcherview);
     if (modifiers & ePopupMenu) {
-        // No release follows the menu; a box left "down" would make the next
-        // repaint take the selection from a stale rubber band.
-        x->mouse_down = 0;
+        // No release follows the menu: no drag may continue after it.
+        x->motion = SPECGRAM_MOTION_NONE;
         specgram_context_menu(x, patcherview, pt);
         return;
     }
-    x->mouse_down = 1;
     set_cursor(x, patcherview);
     if (x->mouse_mode == SPECGRAM_MOUSE_DRAW) {
+        x->motion = SPECGRAM_MOTION_DRAW;
         draw_press(x, pt, s, modifiers);
         x->mouse_norm = normalised(pt, s); // the readout follows the pointer in every mode
     } else if (x->mouse_mode == SPECGRAM_MOUSE_SELECT) {
         select_press(x, pt, s);
     } else {
+        // Move, and any other mode value: the press is Move's, the drag nobody's.
+        x->motion = x->mouse_mode == SPECGRAM_MOUSE_MOVE ? SPECGRAM_MOTION_PAN_ZOOM : SPECGRAM_MOTION_NONE;
         x->mouse_norm = normalised(pt, s);
     }
     specgram_output_mouse_data(x, s.h);
@@ -332,13 +368,12 @@ void specgram_mousedown(t_specgram *x, t_object *patcherview, t_pt pt, long modi
 void specgram_mousedrag(t_specgram *x, t_object *patcherview, t_pt pt, long modifiers)
 {
     box_size s = size_of(x, patcherview);
-    x->mouse_down = 1;
-    if (x->mouse_mode == SPECGRAM_MOUSE_DRAW) {
+    if (x->motion == SPECGRAM_MOTION_DRAW) {
         draw_drag(x, pt, s);
         x->mouse_norm = normalised(pt, s);
-    } else if (x->mouse_mode == SPECGRAM_MOUSE_MOVE) {
+    } else if (x->motion == SPECGRAM_MOTION_PAN_ZOOM) {
         move_drag(x, pt, s, modifiers);
-    } else if (x->mouse_mode == SPECGRAM_MOUSE_SELECT) {
+    } else if (x->motion != SPECGRAM_MOTION_NONE) {
         select_drag(x, pt, s, modifiers);
     }
     specgram_output_mouse_data(x, s.h);
@@ -349,8 +384,7 @@ void specgram_mouseup(t_specgram *x, t_object *patcherview, t_pt pt, long modifi
     (void)patcherview;
     (void)pt;
     (void)modifiers;
-    x->mouse_down = 0;
-    clear_grips(x);
+    x->motion = SPECGRAM_MOTION_NONE;
     if (x->shape_drawing != 1)
         return;
     // A click without a drag leaves a single vertex: no shape.

@@ -1,7 +1,7 @@
 // View, selection and zoom commands.  Each computes eight view values and
 // hands them to specgram_set_display_and_selection, which clamps them to the
 // signal (a length or end of -1 reaches the end, a high of -1 is half the
-// sample rate), reports them and repaints.
+// sample rate) and repaints; the report follows once the lock is released.
 //
 // Zooming the frequency axis on a non-linear scale works on display rows,
 // through the row-edge table of the current scale, so a step adds or removes
@@ -115,5 +115,6 @@ int specgram_view_command(t_specgram *x, t_symbol *s)
     if (known)
         apply(x, w);
     critical_exit(x->lock);
+    specgram_report_view(x);
     return known ? 1 : 0;
 }

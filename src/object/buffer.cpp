@@ -5,7 +5,12 @@
 // The copy never reads beyond the buffer's current frames and channels (the
 // interleaving stride is always the buffer's present channel count, even
 // when the recorded layout is older), and `samples` always holds at least
-// frame_count floats.
+// frame_count floats.  buffer_chan keeps the channel asked for: while the
+// buffer has fewer channels the view shows its last one, and the asked-for
+// channel again once the buffer has it.
+//
+// Reports (the view outlets, attribute notifications) wait until `lock` and
+// the sample lock are released.
 #include "specgram.h"
 
 #include <math.h>
@@ -46,18 +51,23 @@ void install_placeholder(t_specgram *x)
     x->selection_start = x->selection_end = x->selection_low = x->selection_high = 0;
 }
 
+// The channel shown of a buffer with `channels` channels: 0 for the mean.
+long shown_of(long asked, long channels)
+{
+    if (asked < 1)
+        return 0;
+    return asked < channels ? asked : channels;
+}
+
 // Frames [begin, end) of the working copy from the locked buffer; frames
-// the buffer no longer has (or a channel it lost) read as zeros, and so do
-// samples that are not numbers (NaN, infinities), which would otherwise
-// blacken every frame they reach.  Returns how many there were; the buffer
-// keeps them.
+// the buffer no longer has read as zeros, and so do samples that are not
+// numbers (NaN, infinities), which would otherwise blacken every frame they
+// reach.  Returns how many there were; the buffer keeps them.
 long copy_channel_range(t_specgram *x, const float *locked, long frames_now, long channels_now, long begin, long end)
 {
     long frames = x->frame_count < frames_now ? x->frame_count : frames_now;
     end = end < x->frame_count ? end : x->frame_count;
-    long chan = x->buffer_chan;
-    if (chan > channels_now)
-        frames = 0;
+    long chan = shown_of(x->buffer_chan, channels_now);
     long copied = frames < end ? frames : end;
     if (chan >= 1) {
         for (long i = begin; i < copied; i++)
@@ -172,9 +182,9 @@ void specgram_update_buffer(t_specgram *x, long reset_view)
         buffer_unlocksamples(b);
         warn_non_finite(x, bad);
     }
-    x->buffer_chan = x->buffer_chan > 0 ? (x->buffer_chan < x->channel_count ? x->buffer_chan : x->channel_count) : 0;
-    object_attr_touch((t_object *)x, specgram_sym.buffer_chan);
 }
+
+long specgram_shown_channel(const t_specgram *x) { return shown_of(x->buffer_chan, x->channel_count); }
 
 void specgram_refresh_edit_stft(t_specgram *x)
 {
@@ -192,6 +202,7 @@ void specgram_rebind(t_specgram *x)
     specgram_set_display_and_selection(x, 1, 0, -1, 0, -1, 0, 0, 0, 0);
     critical_exit(x->lock);
     specgram_refresh_edit_stft(x);
+    specgram_report_view(x);
 }
 
 t_max_err specgram_buffer_name_set(t_specgram *x, void *attr, long argc, t_atom *argv)
@@ -216,11 +227,10 @@ t_max_err specgram_buffer_chan_set(t_specgram *x, void *attr, long argc, t_atom 
     long v = specgram_narrow(atom_getlong(argv));
     if (v < 1)
         v = 0;
-    if (x->buffer_ref && v > x->channel_count)
-        v = x->channel_count;
-    if (v == x->buffer_chan)
-        return 0;
+    long shown = specgram_shown_channel(x);
     x->buffer_chan = v;
+    if (specgram_shown_channel(x) == shown)
+        return 0;
     critical_enter(x->lock);
     specgram_update_buffer(x, 0);
     reanalyse(x);
@@ -294,6 +304,7 @@ void buffer_modified(t_specgram *x)
     critical_exit(x->lock);
     if (!(own && !changed))
         specgram_refresh_edit_stft(x);
+    specgram_report_view(x);
 }
 
 } // namespace

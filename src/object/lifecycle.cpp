@@ -42,8 +42,7 @@ void *specgram_new(t_symbol *s, long argc, t_atom *argv)
     for (int i = 7; i >= 0; i--)
         *floats[i] = floatout(x);
 
-    x->mouse_down = 0;
-    x->drag_move = x->drag_left = x->drag_right = x->drag_bottom = x->drag_top = 0;
+    x->motion = SPECGRAM_MOTION_NONE;
     x->buffer_ref = NULL;
     x->samples = NULL;
     x->sample_rate = 48000;
@@ -56,11 +55,11 @@ void *specgram_new(t_symbol *s, long argc, t_atom *argv)
         object_error((t_object *)x, "not enough memory for the analysis");
     x->box_width = 300;
     x->box_height = 100;
-    long w = x->mags.num_frames < 300 ? (long)x->mags.num_frames : 300;
-    long h = x->mags.num_bins < 100 ? (long)x->mags.num_bins : 100;
-    x->surface = jgraphics_image_surface_create(JGRAPHICS_FORMAT_ARGB32, w < 1 ? 1 : (int)w, h < 1 ? 1 : (int)h);
-    x->surface_width = x->surface ? (w < 1 ? 1 : w) : 0;
-    x->surface_height = x->surface ? (h < 1 ? 1 : h) : 0;
+    long w, h;
+    specgram_surface_size(x, x->box_width, x->box_height, &w, &h);
+    x->surface = jgraphics_image_surface_create(JGRAPHICS_FORMAT_ARGB32, (int)w, (int)h);
+    x->surface_width = x->surface ? w : 0;
+    x->surface_height = x->surface ? h : 0;
     x->surface_dirty = 1;
 
     x->display_start = 0;

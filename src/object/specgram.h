@@ -10,7 +10,10 @@
 // Threads: everything runs on the host's main thread, except the column
 // analysis inside specmags_process, which fans out to worker threads while
 // the caller holds `lock`.  `lock` (re-entrant for its holder) guards
-// `samples`, `mags`, `surface` and the view fields.
+// `samples`, `mags`, `surface` and the view fields.  Nothing is sent out
+// (outlets, notifications, deferred calls) while `lock` or a buffer~ sample
+// lock is held: setters mark `report_due` and specgram_report_view sends the
+// report afterwards.
 //
 // Units: times in ms, frequencies in Hz, magnitudes in dB; pixel fields in
 // view pixels; normalised positions are fractions of the box (y from the top).
@@ -23,6 +26,7 @@
 #include "jgraphics.h"
 
 #include "specmags.h"
+#include "view_geometry.h"
 
 #define SPECGRAM_MAX_SHAPES 64
 #define SPECGRAM_MAX_SHAPE_POINTS 4096
@@ -40,10 +44,25 @@ static inline long specgram_narrow(t_atom_long v)
 
 enum e_specgram_mouse_mode { SPECGRAM_MOUSE_SELECT = 0, SPECGRAM_MOUSE_MOVE = 1, SPECGRAM_MOUSE_DRAW = 2 };
 
+// What the current mouse drag does.  The selection grips are bits, so a
+// corner is the pair of its edges; the other motions are single values.
+enum e_specgram_motion {
+    SPECGRAM_MOTION_NONE = 0,
+    SPECGRAM_MOTION_LEFT = 1,    // selection edges and corners: any combination of
+    SPECGRAM_MOTION_RIGHT = 2,   // one of left and right with one of top and bottom
+    SPECGRAM_MOTION_TOP = 4,
+    SPECGRAM_MOTION_BOTTOM = 8,
+    SPECGRAM_MOTION_EDGES = 15,  // mask of the edge bits
+    SPECGRAM_MOTION_RUBBER_BAND = 16, // a new selection from the press to the pointer
+    SPECGRAM_MOTION_MOVE_BOX = 17,    // the whole selection (with Shift: resized about its centre)
+    SPECGRAM_MOTION_PAN_ZOOM = 18,    // Move mode
+    SPECGRAM_MOTION_DRAW = 19         // Draw mode
+};
+
 // Surface update modes of specgram_update_surface.
 enum e_specgram_surface_mode {
     SPECGRAM_SURFACE_RESIZE = 0,   // resize only
-    SPECGRAM_SURFACE_CURRENT = 1,  // resize, image is current, repaint all layers
+    SPECGRAM_SURFACE_CURRENT = 1,  // resize, image unchanged (a pending re-render stays), repaint all layers
     SPECGRAM_SURFACE_RERENDER = 2  // resize, re-render the image, repaint all layers
 };
 
@@ -88,7 +107,7 @@ typedef struct _specgram {
     // ---- analysis ----
     t_specmags mags;          // analysis state, embedded
     t_critical lock;          // owned; from construction step 7 to destruction step 2
-    long buffer_chan;         // attribute: 0 mean of all channels, 1..channel_count that channel
+    long buffer_chan;         // attribute: 0 mean of all channels, else the channel asked for (>= 1)
     double mag_min;           // attribute, dB, -120..120
     double mag_max;           // attribute, dB, -120..120, >= mag_min
     long color_scheme;        // attribute, 0..19
@@ -114,12 +133,17 @@ typedef struct _specgram {
     double selection_start, selection_end; // ms
     double selection_low, selection_high;  // Hz
 
+    // ---- reports ----
+    char report_due;          // 1: the view state changed and is still to be reported
+    char reporting;           // 1 while the box sends its view report
+    char link_pending;        // 1: a Link In arrived during the report and waits in link_in
+    double link_in[8];        // that Link In's eight values
+
     // ---- mouse ----
-    char mouse_down;          // 1 between press and release
     t_pt mouse_down_point;    // press position, normalised 0..1
     t_pt mouse_norm;          // last position, normalised (x / width, y / height)
-    char drag_move, drag_left, drag_right, drag_bottom, drag_top; // Select-mode grips
-    double selection_box_x, selection_box_y, selection_box_width, selection_box_height; // view pixels
+    long motion;              // e_specgram_motion of the drag under way
+    t_rect motion_box;        // Select drags: the box the grips move, view pixels, from the press
 
     // ---- drawing attributes ----
     double selection_linewidth;
@@ -189,23 +213,29 @@ void specgram_in5(t_specgram *x, double v);
 void specgram_in6(t_specgram *x, double v);
 void specgram_in7(t_specgram *x, double v);
 void specgram_in8(t_specgram *x, t_symbol *s, long argc, t_atom *argv);
-// Sets the whole view state with the sentinel rules, reports it and repaints.
+// Sets the whole view state with the sentinel rules and repaints; the report
+// is only recorded as due: the caller sends it with specgram_report_view
+// once it has left `lock`.
 void specgram_set_display_and_selection(t_specgram *x, long force, double display_start, double display_length,
                                         double display_low, double display_high, double selection_start,
                                         double selection_end, double selection_low, double selection_high);
-// Reports the view state on outlets 7..0, then the Link Out list on outlet 8.
+// Sends the view report if one is due (outlets 7..0, then the Link Out list
+// on outlet 8), then applies any Link In that arrived meanwhile, until
+// nothing is left.  Never call it while holding `lock` or a sample lock.
+// Within a report it only returns: the report under way picks the change up.
+void specgram_report_view(t_specgram *x);
+// Reports the view state now (records it as due and reports it).
 void specgram_output_to_outlets(t_specgram *x);
 // Deferred form for defer_low.
 void specgram_output_to_outlets_deferred(t_specgram *x, t_symbol *s, short argc, t_atom *argv);
 // Reports time, frequency and dB at mouse_norm on outlet 9; box_height in pixels.
 void specgram_output_mouse_data(t_specgram *x, double box_height);
-// Row of frequency f over an ascending edge table of rows + 1 entries: 0..rows-1.
-long specgram_find_bin_for_freq_ranges(const float *edges, long rows, double f);
-// Fraction of f within row r of the edge table: 0..1 (0 for an empty row).
-float specgram_row_fraction(const float *edges, long r, double f);
 
 // ---- buffer binding and notifications (buffer.cpp) ----
 void specgram_update_buffer(t_specgram *x, long reset_view);
+// The channel shown: 0 for the mean, else buffer_chan, or the buffer's last
+// channel while it has fewer.
+long specgram_shown_channel(const t_specgram *x);
 t_max_err specgram_buffer_name_set(t_specgram *x, void *attr, long argc, t_atom *argv);
 t_max_err specgram_buffer_chan_set(t_specgram *x, void *attr, long argc, t_atom *argv);
 t_max_err specgram_notify(t_specgram *x, t_symbol *s, t_symbol *msg, void *sender, void *data);

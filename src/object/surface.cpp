@@ -1,26 +1,16 @@
 // The off-screen image of the magnitudes and the one routine through which
 // a change of the analysis, the view or the colours reaches the screen.
 //
-// The surface never has more pixels than the analysis has columns and rows,
-// nor more than the box (capped at 4000 x 2000); painting stretches it to
-// the box.
+// The surface is sized by specgram_surface_size (view_geometry.cpp);
+// painting stretches it to the box.
 #include "specgram.h"
 
 #include <stdarg.h>
 
 void specgram_update_surface(t_specgram *x, long mode)
 {
-    long wlimit = (long)x->box_width, hlimit = (long)x->box_height;
-    if (wlimit > 4000)
-        wlimit = 4000;
-    if (wlimit < 2)
-        wlimit = 1;
-    if (hlimit > 2000)
-        hlimit = 2000;
-    if (hlimit < 2)
-        hlimit = 1;
-    long w = x->mags.num_frames < 2 ? 1 : (x->mags.num_frames < wlimit ? (long)x->mags.num_frames : wlimit);
-    long h = x->mags.num_bins < 2 ? 1 : (x->mags.num_bins < hlimit ? (long)x->mags.num_bins : hlimit);
+    long w, h;
+    specgram_surface_size(x, x->box_width, x->box_height, &w, &h);
     if (!x->surface || w != (long)x->surface_width || h != (long)x->surface_height) {
         if (x->surface)
             jgraphics_surface_destroy(x->surface);
@@ -31,7 +21,10 @@ void specgram_update_surface(t_specgram *x, long mode)
     }
     if (mode == SPECGRAM_SURFACE_RESIZE)
         return;
-    x->surface_dirty = mode == SPECGRAM_SURFACE_RERENDER ? 1 : 0;
+    // A view change that keeps the image must not cancel a re-render that an
+    // earlier change asked for and no paint has done yet.
+    if (mode == SPECGRAM_SURFACE_RERENDER)
+        x->surface_dirty = 1;
     specgram_invalidate(x, specgram_sym.magnitudes_layer, specgram_sym.text_layer, specgram_sym.selection_layer,
                         specgram_sym.draw_layer, NULL);
 }

@@ -6,18 +6,28 @@
 // Values are clamped to the bound buffer: 0..L ms (L = buffer_length_ms) and
 // 0..N Hz (N = half the sample rate).  "Clamped to 0..X" means a value that
 // is not above 0 (NaN included) becomes 0, otherwise min(value, X).
+//
+// The model changes first and the report follows: setters only record that
+// a report is due, and specgram_report_view sends it once the caller holds
+// no lock, since an outlet runs the patch below it at once, which may paint,
+// lock, or send straight back into this box.  Linked boxes do send back: a
+// Link In that arrives while the box is still sending its own report is an
+// echo when it holds the box's state (dropped) or a neighbour's clamped
+// version of it (kept and applied after the report, the latest one winning),
+// so a ring or chain of boxes settles without recursing into a box that is
+// mid-update.
 #include "specgram.h"
 
 #include <math.h>
+#include <string.h>
+
+// A report that keeps causing Link Ins that change the view (a patch feeding
+// the view back with changes) stops after this many rounds.
+#define SPECGRAM_REPORT_ROUNDS 1000
 
 namespace {
 
-double clamp_to(double v, double top)
-{
-    if (!(v > 0))
-        return 0;
-    return v < top ? v : top;
-}
+double clamp_to(double v, double top) { return specgram_clamp_value(v, top); }
 
 double nyquist(const t_specgram *x) { return x->sample_rate * 0.5; }
 
@@ -41,16 +51,54 @@ void reclamp_selection_freqs(t_specgram *x)
 
 void display_changed(t_specgram *x)
 {
-    specgram_output_to_outlets(x);
     x->surface_dirty = 1;
     specgram_invalidate(x, specgram_sym.magnitudes_layer, specgram_sym.text_layer, specgram_sym.selection_layer,
                         specgram_sym.draw_layer, NULL);
+    specgram_output_to_outlets(x);
 }
 
 void selection_changed(t_specgram *x)
 {
-    specgram_output_to_outlets(x);
     specgram_invalidate(x, specgram_sym.text_layer, specgram_sym.selection_layer, specgram_sym.draw_layer, NULL);
+    specgram_output_to_outlets(x);
+}
+
+bool is_current_state(const t_specgram *x, const double v[8])
+{
+    const double current[8] = {x->display_start, x->display_length, x->display_low, x->display_high,
+                               x->selection_start, x->selection_end, x->selection_low, x->selection_high};
+    for (int i = 0; i < 8; i++)
+        if (v[i] != current[i])
+            return false;
+    return true;
+}
+
+// Applies a Link In's values; a box receiving its own state stays silent,
+// which ends a link ring.
+void apply_link(t_specgram *x, const double v[8])
+{
+    if (is_current_state(x, v))
+        return;
+    critical_enter(x->lock);
+    specgram_set_display_and_selection(x, 0, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+    critical_exit(x->lock);
+}
+
+// Sends the view state on outlets 7..0, then the Link Out list on outlet 8.
+void send_view(t_specgram *x)
+{
+    // Read the values first: a cord may route them straight back into this box.
+    double v[8] = {x->display_start, x->display_length, x->display_low, x->display_high,
+                   x->selection_start, x->selection_end, x->selection_low, x->selection_high};
+    void *outs[8] = {x->outlet_display_start, x->outlet_display_length, x->outlet_display_low,
+                     x->outlet_display_high, x->outlet_selection_start, x->outlet_selection_end,
+                     x->outlet_selection_low, x->outlet_selection_high};
+    for (int i = 7; i >= 0; i--)
+        outlet_float(outs[i], v[i]);
+    t_atom av[8];
+    for (int i = 0; i < 8; i++)
+        atom_setfloat(av + i, v[i]);
+    outlet_list(x->outlet_link, NULL, 8, av);
 }
 
 } // namespace
@@ -154,16 +202,16 @@ void specgram_in8(t_specgram *x, t_symbol *s, long argc, t_atom *argv)
             return;
         v[i] = atom_getfloat(argv + i);
     }
-    const double current[8] = {x->display_start, x->display_length, x->display_low, x->display_high,
-                               x->selection_start, x->selection_end, x->selection_low, x->selection_high};
-    bool same = true;
-    for (int i = 0; i < 8; i++)
-        same = same && v[i] == current[i];
-    if (same) // a box receiving its own state stays silent: this ends a link ring
+    if (x->reporting) {
+        // Caused by this box's own report: applied once the report is out.
+        if (!is_current_state(x, v)) {
+            memcpy(x->link_in, v, sizeof x->link_in);
+            x->link_pending = 1;
+        }
         return;
-    critical_enter(x->lock);
-    specgram_set_display_and_selection(x, 0, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
-    critical_exit(x->lock);
+    }
+    apply_link(x, v);
+    specgram_report_view(x);
 }
 
 // ---------------------------------------------------------------- the bulk setter
@@ -220,26 +268,41 @@ void specgram_set_display_and_selection(t_specgram *x, long force, double displa
     x->selection_low = sl;
     x->selection_high = sh;
 
-    specgram_output_to_outlets(x);
+    x->report_due = 1;
     specgram_update_surface(x, (force || changed) ? SPECGRAM_SURFACE_RERENDER : SPECGRAM_SURFACE_CURRENT);
 }
 
 // ---------------------------------------------------------------- outlets
 
+void specgram_report_view(t_specgram *x)
+{
+    if (x->reporting)
+        return; // the report under way sends this change too
+    x->reporting = 1;
+    long rounds = 0;
+    while (x->report_due || x->link_pending) {
+        if (++rounds > SPECGRAM_REPORT_ROUNDS) {
+            object_error((t_object *)x, "the view keeps coming back changed through Link In; stopped");
+            x->report_due = x->link_pending = 0;
+            break;
+        }
+        if (x->report_due) {
+            x->report_due = 0;
+            send_view(x);
+        } else {
+            x->link_pending = 0;
+            double v[8];
+            memcpy(v, x->link_in, sizeof v);
+            apply_link(x, v);
+        }
+    }
+    x->reporting = 0;
+}
+
 void specgram_output_to_outlets(t_specgram *x)
 {
-    // Read the values first: a cord may route them straight back into this box.
-    double v[8] = {x->display_start, x->display_length, x->display_low, x->display_high,
-                   x->selection_start, x->selection_end, x->selection_low, x->selection_high};
-    void *outs[8] = {x->outlet_display_start, x->outlet_display_length, x->outlet_display_low,
-                     x->outlet_display_high, x->outlet_selection_start, x->outlet_selection_end,
-                     x->outlet_selection_low, x->outlet_selection_high};
-    for (int i = 7; i >= 0; i--)
-        outlet_float(outs[i], v[i]);
-    t_atom av[8];
-    for (int i = 0; i < 8; i++)
-        atom_setfloat(av + i, v[i]);
-    outlet_list(x->outlet_link, NULL, 8, av);
+    x->report_due = 1;
+    specgram_report_view(x);
 }
 
 void specgram_output_to_outlets_deferred(t_specgram *x, t_symbol *s, short argc, t_atom *argv)
@@ -253,33 +316,11 @@ void specgram_output_to_outlets_deferred(t_specgram *x, t_symbol *s, short argc,
 void specgram_output_mouse_data(t_specgram *x, double box_height)
 {
     critical_enter(x->lock);
-    const t_specmags *m = &x->mags;
-    const float *edges = specmags_current_edges(m);
-    long rows = (long)m->num_bins;
-    long r_lo = specgram_find_bin_for_freq_ranges(edges, rows, (float)x->display_low);
-    long r_hi = specgram_find_bin_for_freq_ranges(edges, rows, (float)x->display_high);
-    long r;
-    if (box_height > 1) {
-        double h = box_height;
-        r = lround(r_lo + (r_hi - r_lo + 1) * (1 - x->mouse_norm.y * h / (h - 1)));
-    } else {
-        r = r_lo; // a box one pixel high shows its lowest visible row
-    }
-    if (r <= 0)
-        r = 0;
-    if (r > rows - 1)
-        r = rows - 1;
-    float t = (float)(x->display_start + x->mouse_norm.x * x->display_length);
-    double end = x->display_start + x->display_length;
-    double tt = !(t > x->display_start) ? x->display_start : (t < end ? t : end);
-    t = (float)tt;
-    long c = (long)(m->num_frames * (t / x->buffer_length_ms));
-    if (c <= 0)
-        c = 0;
-    if (c > m->num_frames - 1)
-        c = (long)m->num_frames - 1;
-    float freq = edges[r];
-    float mag = m->mags_db[(int64_t)c * m->num_bins + r];
+    const long r = specgram_display_row_at(x, x->mouse_norm.y * box_height, box_height);
+    const float t = specgram_readout_time(x, x->mouse_norm.x);
+    const long c = specgram_frame_at_time(x, t);
+    const float freq = specmags_current_edges(&x->mags)[r];
+    const float mag = x->mags.mags_db[(int64_t)c * x->mags.num_bins + r];
     critical_exit(x->lock);
     t_atom av[3];
     atom_setfloat(av, t);

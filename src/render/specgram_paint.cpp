@@ -3,32 +3,19 @@
 //   magnitudes_layer  the off-screen image `surface`, stretched to the box;
 //                     re-rendered from the dB grid only when surface_dirty
 //   text_layer        axis labels (specgram_text.cpp)
-//   selection_layer   the selection box; while the mouse drags it, the box
-//                     is turned back into selection values and reported
+//   selection_layer   the selection box, placed from the selection values
 //   draw_layer        the free-drawn shapes (specgram_shapes.cpp)
 //
 // A layer is redrawn only when the host hands out a context for it (it was
 // invalidated or the box changed size); every layer is painted either way,
-// from its cache if it was not redrawn.  The analysis grid, the surface and
-// the view may be replaced by setters and buffer notifications, so the size
-// check, the image and the selection run under x->lock; the labels take it
-// themselves.
+// from its cache if it was not redrawn.  Painting only reads the model: it
+// never changes a view value and never sends anything out.  The analysis
+// grid, the surface and the view may be replaced by setters and buffer
+// notifications, so the size check, the image and the selection run under
+// x->lock; the labels take it themselves.
 #include "specgram_render_internal.h"
 
 #include <math.h>
-
-// Surface size for a box of width x height pixels over the current grid.
-static void specgram_surface_size(const t_specgram *x, double width, double height, long *w, long *h)
-{
-    const double wl = fmin(trunc(width), SPECGRAM_SURFACE_MAX_WIDTH);
-    const double hl = fmin(trunc(height), SPECGRAM_SURFACE_MAX_HEIGHT);
-    const long frames = (long)x->mags.num_frames;
-    const long bins = (long)x->mags.num_bins;
-    *w = wl >= 2.0 ? (long)wl : 1;
-    *h = hl >= 2.0 ? (long)hl : 1;
-    *w = frames < 2 ? 1 : (frames < *w ? frames : *w);
-    *h = bins < 2 ? 1 : (bins < *h ? bins : *h);
-}
 
 // Step 0: follows a change of the box size.
 static void specgram_paint_resize(t_specgram *x, t_object *view, double width, double height)
@@ -94,45 +81,12 @@ static void specgram_paint_text(t_specgram *x, t_object *view, double width, dou
     jbox_paint_layer((t_object *)x, view, layer, 0.0, 0.0);
 }
 
-// The box a mouse drag has made: a new rubber band from the press to the
-// pointer, or the box the grips have moved (already in the box fields).
-static void specgram_dragged_box(t_specgram *x, double width, double height, t_rect *box)
-{
-    if (!x->drag_move && !x->drag_left && !x->drag_right && !x->drag_bottom && !x->drag_top) {
-        const double ax = x->mouse_down_point.x * width, ay = x->mouse_down_point.y * height;
-        const double bx = x->mouse_norm.x * width, by = x->mouse_norm.y * height;
-        x->selection_box_x = fmin(ax, bx);
-        x->selection_box_y = fmin(ay, by);
-        x->selection_box_width = fabs(bx - ax);
-        x->selection_box_height = fabs(by - ay);
-    }
-    box->x = x->selection_box_x;
-    box->y = x->selection_box_y;
-    box->width = x->selection_box_width;
-    box->height = x->selection_box_height;
-}
-
 static void specgram_draw_selection(t_specgram *x, t_jgraphics *g, double width, double height)
 {
     t_rect box;
-    // Only a Select gesture moves the box: a Draw gesture leaves the
-    // selection where it is (its pointer positions belong to the shape).
-    const int following_mouse = x->mouse_down == 1 && x->mouse_mode == SPECGRAM_MOUSE_SELECT;
-    if (following_mouse) {
-        specgram_dragged_box(x, width, height, &box);
-    } else {
-        specgram_selection_box_from_values(x, width, height, &box);
-        x->selection_box_x = box.x;
-        x->selection_box_y = box.y;
-        x->selection_box_width = box.width;
-        x->selection_box_height = box.height;
-    }
+    specgram_selection_box(x, width, height, &box);
     jgraphics_set_source_jrgba(g, &x->selection_linecolor);
     jgraphics_rectangle_draw_fast(g, box.x, box.y, box.width, box.height, x->selection_linewidth);
-    if (following_mouse) {
-        specgram_selection_values_from_box(x, &box, width, height);
-        specgram_output_to_outlets(x);
-    }
     if (x->edit_inverted) {
         t_jrgba color = x->selection_linecolor;
         color.alpha *= SPECGRAM_HATCH_ALPHA;

@@ -15,8 +15,6 @@
 #include "colormap.h"
 #include "labels.h"
 
-#define SPECGRAM_SURFACE_MAX_WIDTH 4000
-#define SPECGRAM_SURFACE_MAX_HEIGHT 2000
 #define SPECGRAM_HATCH_SPACING 12.0       // pixels between hatch lines
 #define SPECGRAM_HATCH_ALPHA 0.35         // hatch alpha, relative to the line colour's
 #define SPECGRAM_HATCH_LINEWIDTH 1.5
@@ -82,17 +80,9 @@ void specgram_pool_column(const float *db, long num_bins, t_specgram_span col, c
 int specgram_render_block(t_specgram *x, const t_specgram_block *b, t_jsurface *s, long width, long height,
                           int pooled);
 
-// ---- view geometry (specgram_geometry.cpp) ----
-// Rows of display_low and display_high over the current scale's edges.
-void specgram_visible_rows(t_specgram *x, long *r0, long *r1);
+// ---- the visible block (specgram_geometry.cpp) ----
 // The visible block: columns of the display window and rows of the frequency window.
 void specgram_visible_block(t_specgram *x, t_specgram_block *b);
-// Row offset (row + fraction - r0) of frequency f on the current scale.
-double specgram_freq_offset(t_specgram *x, double f, long r0);
-// Selection box in pixels of a width x height view from the selection values.
-void specgram_selection_box_from_values(t_specgram *x, double width, double height, t_rect *box);
-// Selection values from a box in pixels of a width x height view; writes the four selection fields.
-void specgram_selection_values_from_box(t_specgram *x, const t_rect *box, double width, double height);
 
 // ---- labels (specgram_text.cpp) ----
 // Reads the frequency-label inputs of x for a drawing height pixels high.

@@ -4,8 +4,7 @@
 // leaves alone.
 //
 // A shape's vertices are (time ms, frequency Hz) and are placed like the
-// selection box: time across the display window, frequency by its row offset
-// over the visible rows.  The shape still being drawn stays an open polyline.
+// selection box, through the view geometry (view_geometry.h).  The shape still being drawn stays an open polyline.
 // Shape hatching clips each diagonal line to the polygon by the even-odd
 // rule: the line's crossings with the edges, sorted along the line, pair up
 // into inside segments.  Only the lines that pass through the drawing are
@@ -156,15 +155,20 @@ static void specgram_hatch_polygon(t_jgraphics *g, const double *xy, long count,
     }
 }
 
+// Pixel position of vertex p (time ms, frequency Hz) in a width x height view.
+static void specgram_vertex_pixel(const t_specgram *x, const double *p, double width, double height, double *px,
+                                  double *py)
+{
+    *px = specgram_column_of_time(x, p[0], width);
+    *py = specgram_line_of_row(x, specgram_row_position(x, p[1]), height);
+}
+
 // Pixel position of every vertex of shape k into xy (x y pairs).
-static void specgram_shape_pixels(t_specgram *x, long k, double width, double top, long r0, double n, double *xy)
+static void specgram_shape_pixels(t_specgram *x, long k, double width, double height, double *xy)
 {
     const long first = x->shape_start[k];
-    for (long i = 0; i < x->shape_point_count[k]; i++) {
-        const double *p = x->shape_points[first + i];
-        xy[2 * i] = (p[0] - x->display_start) / x->display_length * width;
-        xy[2 * i + 1] = top - specgram_freq_offset(x, p[1], r0) / n * top;
-    }
+    for (long i = 0; i < x->shape_point_count[k]; i++)
+        specgram_vertex_pixel(x, x->shape_points[first + i], width, height, &xy[2 * i], &xy[2 * i + 1]);
 }
 
 // Shapes that are hatched: closed (not the one being drawn), three points or more.
@@ -174,8 +178,7 @@ static int specgram_shape_hatched(const t_specgram *x, long k)
     return !open && x->shape_point_count[k] >= 3;
 }
 
-static void specgram_hatch_shapes(t_specgram *x, t_jgraphics *g, double width, double height, double top,
-                                  long r0, double n)
+static void specgram_hatch_shapes(t_specgram *x, t_jgraphics *g, double width, double height)
 {
     long largest = 0;
     for (long k = 0; k < x->shape_count; k++)
@@ -194,7 +197,7 @@ static void specgram_hatch_shapes(t_specgram *x, t_jgraphics *g, double width, d
     for (long k = 0; k < x->shape_count; k++) {
         if (!specgram_shape_hatched(x, k))
             continue;
-        specgram_shape_pixels(x, k, width, top, r0, n, xy);
+        specgram_shape_pixels(x, k, width, height, xy);
         specgram_hatch_polygon(g, xy, x->shape_point_count[k], width, height, xy + 2 * largest);
     }
     sysmem_freeptr(xy);
@@ -204,11 +207,6 @@ static void specgram_hatch_shapes(t_specgram *x, t_jgraphics *g, double width, d
 
 void specgram_draw_shapes(t_specgram *x, t_jgraphics *g, double width, double height)
 {
-    long r0, r1;
-    specgram_visible_rows(x, &r0, &r1);
-    const double n = (double)(r1 - r0 + 1);
-    const double top = trunc(height) - 1.0;
-
     jgraphics_set_source_jrgba(g, &x->draw_linecolor);
     jgraphics_set_line_width(g, x->draw_linewidth);
     for (long k = 0; k < x->shape_count; k++) {
@@ -217,9 +215,8 @@ void specgram_draw_shapes(t_specgram *x, t_jgraphics *g, double width, double he
             continue;
         const long first = x->shape_start[k];
         for (long i = 0; i < count; i++) {
-            const double *p = x->shape_points[first + i];
-            const double px = (p[0] - x->display_start) / x->display_length * width;
-            const double py = top - specgram_freq_offset(x, p[1], r0) / n * top;
+            double px, py;
+            specgram_vertex_pixel(x, x->shape_points[first + i], width, height, &px, &py);
             if (i == 0)
                 jgraphics_move_to(g, px, py);
             else
@@ -230,5 +227,5 @@ void specgram_draw_shapes(t_specgram *x, t_jgraphics *g, double width, double he
         jgraphics_stroke(g);
     }
     if (x->edit_inverted)
-        specgram_hatch_shapes(x, g, width, height, top, r0, n);
+        specgram_hatch_shapes(x, g, width, height);
 }

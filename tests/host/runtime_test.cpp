@@ -1,10 +1,12 @@
 // The host's runtime through the SDK interface, with a class defined here:
 // symbols and atoms, message dispatch (typed, GIMME, anything, number
 // coercion), notifications and "free", critical regions, parallel tasks,
-// deferred calls and the console.
+// deferred calls, the console, and the lock and thread rules that debug
+// builds check.
 #include "maxhost.h"
 #include "ext_critical.h"
 #include "ext_sysparallel.h"
+#include "jpatcher_api.h"
 
 #include <gtest/gtest.h>
 
@@ -183,6 +185,50 @@ TEST_F(Runtime, CriticalRegionIsReentrantForItsHolder)
     other.join();
     EXPECT_TRUE(other_got_in);
     critical_free(c);
+}
+
+TEST_F(Runtime, DebugBuildsStopReportsFromInsideACriticalRegionAndUiCallsOffTheMainThread)
+{
+#ifdef NDEBUG
+    GTEST_SKIP() << "the host checks these rules in debug builds";
+#else
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    t_probe *x = make();
+    void *out = outlet_new(x, nullptr);
+    t_critical c = nullptr;
+    critical_new(&c);
+    EXPECT_DEATH(
+        {
+            critical_enter(c);
+            outlet_float(out, 1);
+        },
+        "an outlet call while the calling thread holds a critical region");
+    t_probe *listener = make();
+    object_attach_byptr(listener, x);
+    EXPECT_DEATH(
+        {
+            critical_enter(c);
+            object_notify(x, gensym("changed"), nullptr);
+        },
+        "object_notify while");
+    EXPECT_DEATH(
+        {
+            critical_enter(nullptr);
+            defer_low(x, (method)probe_float, nullptr, 0, nullptr);
+        },
+        "defer_low while");
+    EXPECT_DEATH(std::thread([] { jmouse_setcursor(nullptr, nullptr, JMOUSE_CURSOR_ARROW); }).join(),
+                 "jmouse_setcursor called off the main thread");
+    critical_enter(c); // entered and left: the calls are fine again
+    critical_exit(c);
+    outlet_float(out, 1);
+    object_notify(x, gensym("changed"), nullptr);
+    EXPECT_EQ(listener->notified, 1);
+    critical_free(c);
+    object_detach_byptr(listener, x);
+    object_free(listener);
+    object_free(x);
+#endif
 }
 
 namespace {

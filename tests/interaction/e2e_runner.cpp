@@ -24,6 +24,33 @@ std::vector<Json> outlet_args(const Transcript &r, const std::string &box, int o
     return out;
 }
 
+std::vector<Json> between(const Transcript &r, const char *from, const char *to)
+{
+    std::vector<Json> out;
+    bool in = from == nullptr;
+    for (const Json &l : r.lines) {
+        if (l["t"] == "echo") {
+            if (from && l["text"] == from)
+                in = true;
+            else if (to && l["text"] == to)
+                break;
+            continue;
+        }
+        if (in)
+            out.push_back(l);
+    }
+    return out;
+}
+
+Json last_link(const std::vector<Json> &lines, const std::string &box)
+{
+    Json last;
+    for (const Json &l : lines)
+        if (l["t"] == "outlet" && l["outlet"] == 8 && (box.empty() || l["box"] == box))
+            last = l["args"];
+    return last;
+}
+
 void write_wav(const std::string &path, long frames, long sr, double (*fn)(long frame))
 {
     std::ofstream out(path, std::ios::binary);

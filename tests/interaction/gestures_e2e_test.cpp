@@ -27,35 +27,6 @@ void expect_near(const Json &actual, const std::vector<double> &expected, const 
         EXPECT_NEAR(actual[i].get<double>(), expected[i], 1e-6) << what << " value " << i << ": " << actual.dump();
 }
 
-// The transcript lines between `echo FROM` (or the start) and `echo TO` (or the end).
-std::vector<Json> between(const Transcript &r, const char *from, const char *to)
-{
-    std::vector<Json> out;
-    bool in = from == nullptr;
-    for (const Json &l : r.lines) {
-        if (l["t"] == "echo") {
-            if (from && l["text"] == from)
-                in = true;
-            else if (to && l["text"] == to)
-                break;
-            continue;
-        }
-        if (in)
-            out.push_back(l);
-    }
-    return out;
-}
-
-// The last Link Out list (outlet 8) among some lines.
-Json last_link(const std::vector<Json> &lines)
-{
-    Json last;
-    for (const Json &l : lines)
-        if (l["t"] == "outlet" && l["outlet"] == 8)
-            last = l["args"];
-    return last;
-}
-
 Json menu_item(const Json &menu, int id)
 {
     for (const Json &item : menu["items"])

@@ -1,5 +1,5 @@
 // Mouse gestures of spectrogram~ in the test process, where the shape store,
-// the selection box and the view are read from the record: vertex rows at
+// the selection and the view are read from the record: vertex rows at
 // the box's edges, the store's limits and bookkeeping, resizing about the
 // centre, and zooming in past nothing.
 //
@@ -124,19 +124,16 @@ TEST_F(GestureTest, ShiftResizingGrowsAboutTheCentreAndShrinksToItRatherThanTurn
     drag(x, 150, 80);
     up(x);
     down(x, 100, 50); // inside: the whole box
-    drag(x, 110, 45, eShiftKey);
-    EXPECT_NEAR(x->selection_box_x, 40, 1e-9);
-    EXPECT_NEAR(x->selection_box_width, 120, 1e-9);
-    EXPECT_NEAR(x->selection_box_y, 15, 1e-9);
-    EXPECT_NEAR(x->selection_box_height, 70, 1e-9);
+    drag(x, 110, 45, eShiftKey); // the box 40..160 x 15..85 pixels
+    EXPECT_DOUBLE_EQ(x->selection_start, 200);
+    EXPECT_DOUBLE_EQ(x->selection_end, 800);
+    EXPECT_DOUBLE_EQ(x->selection_high, edge(x, 55)); // line 15: row 55.25
+    EXPECT_DOUBLE_EQ(x->selection_low, edge(x, 10));  // line 85: row 9.75
     drag(x, 30, 95, eShiftKey); // 80 left, 50 down: more than either half size
     up(x);
-    EXPECT_NEAR(x->selection_box_x, 100, 1e-9);
-    EXPECT_EQ(x->selection_box_width, 0);
-    EXPECT_NEAR(x->selection_box_y, 50, 1e-9);
-    EXPECT_EQ(x->selection_box_height, 0);
     EXPECT_DOUBLE_EQ(x->selection_start, 500);
     EXPECT_DOUBLE_EQ(x->selection_end, 500);
+    EXPECT_DOUBLE_EQ(x->selection_low, edge(x, 33)); // the centre line 50
     EXPECT_EQ(x->selection_low, x->selection_high);
 }
 

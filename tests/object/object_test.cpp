@@ -214,7 +214,7 @@ TEST_F(SpecgramTest, TheSameBufferNameDoesNothing)
     EXPECT_EQ(x->analysis_runs, runs);
 }
 
-TEST_F(SpecgramTest, ChannelZeroIsTheMeanAndALargeChannelIsCapped)
+TEST_F(SpecgramTest, ChannelZeroIsTheMeanAndALargeChannelShowsTheLastOne)
 {
     make_buffer("st", 100, 2);
     fill_buffer("st", [](long, long c) { return c == 0 ? 0.25f : 0.75f; });
@@ -222,10 +222,54 @@ TEST_F(SpecgramTest, ChannelZeroIsTheMeanAndALargeChannelIsCapped)
     EXPECT_EQ(x->buffer_chan, 0);
     EXPECT_FLOAT_EQ(x->samples[10], 0.5f);
     set_attr(x, "buffer_chan", {lng(5)});
-    EXPECT_EQ(x->buffer_chan, 2);
+    EXPECT_EQ(attr_long(x, "buffer_chan"), 5); // the channel asked for
     EXPECT_FLOAT_EQ(x->samples[10], 0.75f);
+    long runs = x->analysis_runs;
+    set_attr(x, "buffer_chan", {lng(3)}); // still the last channel shown: no new analysis
+    EXPECT_EQ(x->analysis_runs, runs);
     set_attr(x, "buffer_chan", {lng(1)});
     EXPECT_FLOAT_EQ(x->samples[10], 0.25f);
+}
+
+TEST_F(SpecgramTest, AViewRemembersItsChannelWhileTheBufferHasFewer)
+{
+    t_object *b = make_buffer("mem", 100, 2);
+    fill_buffer("mem", [](long, long c) { return c == 0 ? 0.25f : 0.75f; });
+    t_specgram *x = make_specgram({{"buffer_name", {sym("mem")}}, {"buffer_chan", {lng(2)}}});
+    EXPECT_FLOAT_EQ(x->samples[10], 0.75f);
+
+    t_atom mono[] = {lng(4800), lng(1)}; // a mono sound comes in
+    maxhost::send(b, 0, gensym("sizeinsamps"), 2, mono);
+    maxhost::pump();
+    fill_buffer("mem", [](long, long) { return 0.5f; });
+    EXPECT_EQ(x->channel_count, 1);
+    EXPECT_EQ(attr_long(x, "buffer_chan"), 2);
+    EXPECT_FLOAT_EQ(x->samples[10], 0.5f);
+
+    t_atom stereo[] = {lng(4800), lng(2)}; // and a stereo one again
+    maxhost::send(b, 0, gensym("sizeinsamps"), 2, stereo);
+    maxhost::pump();
+    fill_buffer("mem", [](long, long c) { return c == 0 ? 0.125f : 0.875f; });
+    EXPECT_EQ(attr_long(x, "buffer_chan"), 2);
+    EXPECT_FLOAT_EQ(x->samples[10], 0.875f);
+}
+
+TEST_F(SpecgramTest, AViewUpdateDoesNotCancelAPendingRerender)
+{
+    make_buffer("pend", 1000);
+    t_specgram *x = make_specgram({{"buffer_name", {sym("pend")}}});
+    maxhost::pump(); // painted: nothing pending
+    ASSERT_EQ(x->surface_dirty, 0);
+    // As from "mag_min -30, select_all": the dB range asks for a new image,
+    // then the selection changes only the overlays, before any paint.
+    t_atom db = num(-30);
+    object_attr_setvalueof(x, gensym("mag_min"), 1, &db);
+    EXPECT_EQ(x->surface_dirty, 1);
+    maxhost::send((t_object *)x, 0, gensym("select_all"), 0, nullptr);
+    EXPECT_EQ(x->surface_dirty, 1);
+    EXPECT_DOUBLE_EQ(x->selection_end, x->buffer_length_ms);
+    maxhost::pump();
+    EXPECT_EQ(x->surface_dirty, 0); // the paint re-rendered
 }
 
 TEST_F(SpecgramTest, AnOutsideResizeResetsTheViewAndClampsTheSelection)

@@ -19,6 +19,7 @@ struct OutletMessage {
     long outlet;
     std::string selector;
     std::vector<double> numbers;
+    int depth; // deliveries under way when it left (0: not sent from inside another message)
 };
 
 class SpecgramTest : public ::testing::Test {
@@ -29,7 +30,7 @@ protected:
         ASSERT_TRUE(maxhost::load_external("spectrogram~", &err)) << err;
         patcher = maxhost::patcher_new("");
         maxhost::set_outlet_hook([this](t_object *box, long outlet, t_symbol *s, long argc, const t_atom *argv) {
-            OutletMessage m{box, outlet, s->s_name, {}};
+            OutletMessage m{box, outlet, s->s_name, {}, maxhost::delivery_depth()};
             for (long i = 0; i < argc; i++)
                 m.numbers.push_back(atom_getfloat(argv + i));
             sent.push_back(m);

@@ -94,6 +94,38 @@ TEST_F(ViewTest, ALinkRingSettlesAndFallsSilent)
     EXPECT_EQ(messages_from(a).size(), 9u);
 }
 
+TEST_F(ViewTest, AChainDraggedFromTheMiddleSettlesWithoutReenteringABoxMidReport)
+{
+    // a (a shorter buffer) <-> b <-> c: a selection dragged on b reaches a,
+    // which clamps it and sends its own state back while b is still
+    // reporting; b takes it up only after its report, so b never sends from
+    // inside a delivery, and the three end in step.
+    make_buffer("short", 500);
+    make_buffer("long", 1000);
+    t_specgram *a = make_specgram({{"buffer_name", {sym("short")}}}, "a");
+    t_specgram *b = make_specgram({{"buffer_name", {sym("long")}}}, "b");
+    t_specgram *c = make_specgram({{"buffer_name", {sym("long")}}}, "c");
+    for (t_specgram *end : {a, c}) {
+        ASSERT_TRUE(maxhost::connect(patcher, (t_object *)b, 8, (t_object *)end, 8));
+        ASSERT_TRUE(maxhost::connect(patcher, (t_object *)end, 8, (t_object *)b, 8));
+    }
+    sent.clear();
+    maxhost::mouse((t_object *)b, maxhost::Mouse::down, 30, 20, 0);
+    for (double px = 60; px <= 270; px += 30)
+        maxhost::mouse((t_object *)b, maxhost::Mouse::drag, px, 80, 0);
+    maxhost::mouse((t_object *)b, maxhost::Mouse::up, 270, 80, 0);
+    maxhost::pump();
+
+    ASSERT_FALSE(messages_from(b).empty());
+    for (const OutletMessage &m : messages_from(b))
+        EXPECT_EQ(m.depth, 0) << "b sent from inside a message delivered to it";
+    for (const OutletMessage &m : sent)
+        EXPECT_LE(m.depth, 1);
+    EXPECT_EQ(view(a), view(b));
+    EXPECT_EQ(view(c), view(b));
+    EXPECT_DOUBLE_EQ(b->display_length, 500); // a's window, taken up by the others
+}
+
 TEST_F(ViewTest, RowLookupBisectsTheEdges)
 {
     const float edges[] = {0, 10, 20, 30, 40};
