@@ -10,7 +10,9 @@
 // outcome is reported on the console; nothing reaches the patch.
 #include "gradix.h"
 
+#include <errno.h>
 #include <stdio.h>
+#include <string.h>
 
 #define GRADIX_PNG_MAX_SIZE 100000
 #define GRADIX_PNG_DEFAULT_DPI 72
@@ -105,8 +107,11 @@ static void gradix_write_png(t_gradix *x, const t_gradix_png_target *t, long wid
     gradix_draw_bar(x, g, width, height);
     gradix_add_text_to_jgraphics(x, g, width, height);
     jgraphics_destroy(g);
+    errno = 0; // what the write leaves here names the cause, where the host sets it
     if (jgraphics_image_surface_writepng(surface, t->filename, t->folder, dpi) != MAX_ERR_NONE) {
-        object_error((t_object *)x, "failed to write PNG to %s", t->fullpath);
+        const int cause = errno;
+        object_error((t_object *)x, "failed to write PNG to %s%s%s", t->fullpath, cause ? ": " : "",
+                     cause ? strerror(cause) : "");
     } else {
         object_post((t_object *)x, "wrote PNG (%ld x %ld, %ld DPI) to %s",
                     (long)jgraphics_image_surface_get_width(surface),

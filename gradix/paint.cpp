@@ -170,8 +170,9 @@ void gradix_paint(t_gradix *x, t_object *patcherview)
     t_rect rect = {0, 0, 0, 0};
     jbox_get_rect_for_view((t_object *)x, patcherview, &rect);
     gradix_check_paint_state(x, &rect);
-    const long width = (long)rect.width;
-    const long height = (long)rect.height;
+    // Whole pixels; a size of 1e308, infinity or NaN would overflow the conversion.
+    const long width = rect.width >= 0.0 ? (long)fmin(rect.width, 1e6) : 0;
+    const long height = rect.height >= 0.0 ? (long)fmin(rect.height, 1e6) : 0;
 
     t_jgraphics *g = jbox_start_layer((t_object *)x, patcherview, gradix_sym.magnitudes_layer, rect.width,
                                       rect.height);

@@ -124,28 +124,41 @@ void mh_sync_folder(const std::string &fullpath)
 
 int mh_write_png_rows(const std::string &fullpath, int width, int height, long dpi, const mh_png_row_fn &row)
 {
-    if (fullpath.empty() || fullpath.back() == '/' || width <= 0 || height <= 0 || !row)
+    if (fullpath.empty() || fullpath.back() == '/' || width <= 0 || height <= 0 || !row) {
+        errno = EINVAL;
         return -1;
+    }
     std::vector<uint8_t> line(size_t(width) * 4);
     std::string tmppath;
     int fd = mh_open_temporary(fullpath, &tmppath);
     if (fd < 0)
-        return -1;
+        return -1; // errno from open: the folder's permission, a full disk ...
     FILE *fp = fdopen(fd, "wb");
     if (!fp) {
+        const int cause = errno;
         close(fd);
         unlink(tmppath.c_str());
+        errno = cause;
         return -1;
     }
+    // errno keeps the first failure's cause, for the caller's message.
     mh_png_sink sink;
     sink.fp = fp;
-    bool ok = mh_png_encode(sink, width, height, dpi, row, line.data());
-    ok = fflush(fp) == 0 && ok && !ferror(fp);
-    ok = fsync(fd) == 0 && ok;
-    ok = fclose(fp) == 0 && ok;
-    ok = ok && rename(tmppath.c_str(), fullpath.c_str()) == 0;
+    int cause = 0;
+    auto step = [&cause](bool ok) {
+        if (!ok && !cause)
+            cause = errno ? errno : EIO;
+        return ok;
+    };
+    errno = 0;
+    bool ok = step(mh_png_encode(sink, width, height, dpi, row, line.data()));
+    ok = step(fflush(fp) == 0 && !ferror(fp)) && ok;
+    ok = step(fsync(fd) == 0) && ok;
+    ok = step(fclose(fp) == 0) && ok;
+    ok = ok && step(rename(tmppath.c_str(), fullpath.c_str()) == 0);
     if (!ok) {
         unlink(tmppath.c_str());
+        errno = cause;
         return -1;
     }
     mh_sync_folder(fullpath);

@@ -111,6 +111,39 @@ bool read_frames(SNDFILE *f, sf_count_t declared, long channels, mh_sample_block
     return true;
 }
 
+// What a RIFF WAV header says of its rate and channels, for the message
+// when libsndfile refuses them ("SF_INFO struct incomplete" says nothing to
+// a person).  "" when the file is no RIFF WAV or its fmt chunk is missing.
+std::string wav_header_fault(const std::string &path)
+{
+    FILE *fp = fopen(path.c_str(), "rb");
+    if (!fp)
+        return "";
+    unsigned char h[12], c[8], fmt[16];
+    std::string out;
+    if (fread(h, 1, 12, fp) == 12 && memcmp(h, "RIFF", 4) == 0 && memcmp(h + 8, "WAVE", 4) == 0) {
+        while (fread(c, 1, 8, fp) == 8) {
+            const uint32_t size = c[4] | c[5] << 8 | c[6] << 16 | (uint32_t)c[7] << 24;
+            if (memcmp(c, "fmt ", 4) != 0) {
+                if (fseek(fp, (long)(size + (size & 1)), SEEK_CUR) != 0)
+                    break;
+                continue;
+            }
+            if (size >= 16 && fread(fmt, 1, 16, fp) == 16) {
+                const unsigned channels = fmt[2] | fmt[3] << 8;
+                const uint32_t rate = fmt[4] | fmt[5] << 8 | fmt[6] << 16 | (uint32_t)fmt[7] << 24;
+                if (channels < 1 || channels > MH_BUFFER_MAX_CHANNELS)
+                    out = "its header gives " + std::to_string(channels) + " channels";
+                else if (rate < 1 || rate > 1000000)
+                    out = "its header gives a sample rate of " + std::to_string(rate) + " Hz";
+            }
+            break;
+        }
+    }
+    fclose(fp);
+    return out;
+}
+
 bool open_for_reading(const std::string &path, SNDFILE **f, SF_INFO *info, std::string *err)
 {
     struct stat st;
@@ -129,7 +162,9 @@ bool open_for_reading(const std::string &path, SNDFILE **f, SF_INFO *info, std::
     *info = SF_INFO();
     *f = sf_open(path.c_str(), SFM_READ, info);
     if (!*f) {
-        *err = std::string("not a sound file that can be read (") + sf_strerror(nullptr) + ")";
+        const std::string fault = wav_header_fault(path);
+        *err = !fault.empty() ? "not a sound file that can be read: " + fault
+                              : std::string("not a sound file that can be read (") + sf_strerror(nullptr) + ")";
         return false;
     }
     return true;

@@ -70,12 +70,19 @@ static void specgram_paint_magnitudes(t_specgram *x, t_object *view, double widt
     jbox_paint_layer((t_object *)x, view, layer, 0.0, 0.0);
 }
 
+// A box dimension as whole pixels: a size of 1e308, infinity or NaN would
+// overflow the conversion.
+static long whole_pixels(double v)
+{
+    return v >= 0.0 ? (long)fmin(v, 1e6) : 0;
+}
+
 static void specgram_paint_text(t_specgram *x, t_object *view, double width, double height)
 {
     t_symbol *layer = specgram_sym.text_layer;
     t_jgraphics *g = jbox_start_layer((t_object *)x, view, layer, width, height);
     if (g) {
-        specgram_add_text_to_jgraphics(x, g, (long)width, (long)height);
+        specgram_add_text_to_jgraphics(x, g, whole_pixels(width), whole_pixels(height));
         jbox_end_layer((t_object *)x, view, layer);
     }
     jbox_paint_layer((t_object *)x, view, layer, 0.0, 0.0);

@@ -10,7 +10,9 @@
 // The export runs on the main thread under x->lock.
 #include "specgram_render_internal.h"
 
+#include <errno.h>
 #include <stdio.h>
+#include <string.h>
 
 #define SPECGRAM_PNG_MAX_SIZE 100000 // pixels a side
 #define SPECGRAM_PNG_MAX_DPI 10000
@@ -141,8 +143,12 @@ void specgram_write_png(t_specgram *x, short folder, const char *filename, const
             specgram_add_text_to_jgraphics(x, g, w, h);
             jgraphics_destroy(g);
         }
-        if (jgraphics_image_surface_writepng(s, filename, folder, dpi))
-            object_error((t_object *)x, "failed to write PNG to %s", fullpath);
+        errno = 0; // what the write leaves here names the cause, where the host sets it
+        if (jgraphics_image_surface_writepng(s, filename, folder, dpi)) {
+            const int cause = errno;
+            object_error((t_object *)x, "failed to write PNG to %s%s%s", fullpath, cause ? ": " : "",
+                         cause ? strerror(cause) : "");
+        }
         else if (custom)
             object_post((t_object *)x, "wrote custom-resolution PNG (%ld x %ld, %ld DPI) to %s", w, h, dpi, fullpath);
         else

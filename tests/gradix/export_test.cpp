@@ -158,7 +158,7 @@ TEST_F(GradixExport, BadNamesAndFailedWritesAreReported)
 
     std::filesystem::create_directory(file("taken"));
     write(x, {sym(file("taken"))}); // a folder of that name is in the way
-    EXPECT_EQ(last_line().text, "failed to write PNG to " + file("taken"));
+    EXPECT_EQ(last_line().text, "failed to write PNG to " + file("taken") + ": Is a directory");
 
     maxhost::console_clear();
     maxhost::send(x, 0, gensym("read"), 0, nullptr); // anything but write is ignored

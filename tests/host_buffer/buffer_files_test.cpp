@@ -211,6 +211,23 @@ TEST_F(BufferTest, UnreadableFilesLeaveTheBufferAsItWas)
     maxhost::console_clear();
     send(box, "read");
     EXPECT_EQ(errors(), 1);
+
+    // Headers libsndfile refuses with "SF_INFO struct incomplete": the
+    // message says what is wrong with them.
+    for (uint32_t rate : {0u, 4294967295u}) {
+        std::string wav = "RIFF" + std::string("\x2c\0\0\0", 4) + "WAVEfmt " + std::string("\x10\0\0\0\1\0\1\0", 8);
+        for (int k = 0; k < 4; k++)
+            wav += (char)((rate >> (8 * k)) & 255);
+        wav += std::string("\0\0\0\0\2\0\x10\0", 8) + "data" + std::string("\x08\0\0\0", 4) + std::string(8, '\0');
+        std::ofstream(path("rate.wav"), std::ios::binary) << wav;
+        maxhost::console_clear();
+        send(box, "read", {sym_atom("rate.wav")});
+        ASSERT_EQ(errors(), 1) << rate;
+        EXPECT_NE(maxhost::console_lines().back().text.find("a sample rate of " + std::to_string(rate) + " Hz"),
+                  std::string::npos)
+            << maxhost::console_lines().back().text;
+        EXPECT_EQ(samples("keep"), before);
+    }
 }
 
 TEST_F(BufferTest, FailedWriteKeepsTheExistingFile)

@@ -156,10 +156,13 @@ TEST_F(WriteTest, BadPathsAreReportedAndChangeNothing)
     const std::string dir = path("taken");
     ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
     write(x, {sym(dir.c_str())}); // a folder where the file should go
-    EXPECT_EQ(last_line(), "error: failed to write PNG to " + dir);
+    EXPECT_EQ(last_line(), "error: failed to write PNG to " + dir + ": Is a directory");
     struct stat st;
     ASSERT_EQ(stat(dir.c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
+
+    write(x, {sym("/proc/spectrogram.png")}); // a folder nothing may be created in
+    EXPECT_EQ(last_line(), "error: failed to write PNG to /proc/spectrogram.png: No such file or directory");
 
     write(x, {sym("")});
     EXPECT_EQ(last_line(), "error: failed to resolve path: ");
@@ -215,3 +218,17 @@ TEST_F(WriteTest, LabelsAreDrawnIntoTheImage)
 }
 
 } // namespace
+
+TEST_F(WriteTest, BoxesOfAbsurdSizesPaintWithoutOverflow)
+{
+    t_specgram *x = make_box();
+    for (double size : {1e308, (double)INFINITY, (double)NAN, -5.0}) {
+        maxhost::box_set_size((t_object *)x, size, size);
+        maxhost::Image image;
+        maxhost::paint_box((t_object *)x, &image); // the sanitizer build checks the conversions
+    }
+    maxhost::box_set_size((t_object *)x, 300, 100);
+    maxhost::Image image;
+    ASSERT_TRUE(maxhost::paint_box((t_object *)x, &image));
+    EXPECT_EQ(image.width, 300);
+}
