@@ -166,26 +166,47 @@ void specedit_frac_taps(double f, float *taps)
 }
 
 // The frequency shift: S bins in all, applied as floor(S) whole bins and a
-// fraction whose taps, turned into the phase reference of the lowest bin
-// they read the target from, are taps_re / taps_im.
+// fraction with the taps of specedit_frac_taps.
 typedef struct _freq_shift {
     double phi_step;   // rotation per frame
     int whole;         // S is a whole number of bins
-    float taps_re[SPECEDIT_FRAC_TAPS];
-    float taps_im[SPECEDIT_FRAC_TAPS];
+    float taps[SPECEDIT_FRAC_TAPS];
+    float *cref;       // n pairs: e^(i pi k (N - 1) / N), fractional shifts only
+    float *centred;    // n pairs: the frame in the window-centre reference
 } t_freq_shift;
+
+static void freq_shift_free(t_freq_shift *fs)
+{
+    specedit_free(fs->cref);
+    specedit_free(fs->centred);
+    fs->cref = fs->centred = nullptr;
+}
 
 // Frequency shift of one frame with the rotation phi.
 //
-// Target j takes its value at the source position x = j - S from the bins
-// around k = floor(x).  The interpolation runs in the window-centre phase
-// reference, expressed in bin k's own reference: bin k + t enters turned by
-// e^(i pi t (N - 1) / N).  That changes only a partial's constant phase, and
-// nothing at all for whole-bin shifts, which copy bin k as it is.
+// Target j takes its value at the source position x = j - S.  A whole
+// number of bins copies bin k = floor(x) as it is.  A fraction interpolates
+// the frame taken in the window-centre reference and brings the value back
+// into bin k's own reference: that changes only a partial's constant phase.
 static void freq_shift_frame(t_shift_work *w, const t_freq_shift *fs, const float *x_in, double phi)
 {
     long n = w->g.num_bins;
     float c = (float)cos(phi), s = (float)sin(phi);
+    if (!fs->whole) {
+        // Only the bins the written targets read.
+        long j0 = 0, j1 = n - 1;
+        while (j0 < n && !w->source[j0])
+            j0++;
+        while (j1 > j0 && !w->source[j1])
+            j1--;
+        long k0 = (long)floor(w->src_pos[j0 < n ? j0 : 0]) - SPECEDIT_FRAC_HALF + 1;
+        long k1 = (long)floor(w->src_pos[j1]) + SPECEDIT_FRAC_HALF;
+        for (long k = k0 > 0 ? k0 : 0; k <= k1 && k < n; k++) {
+            float xr = x_in[2 * k], xi = x_in[2 * k + 1], cr = fs->cref[2 * k], ci = fs->cref[2 * k + 1];
+            fs->centred[2 * k] = xr * cr - xi * ci;
+            fs->centred[2 * k + 1] = xr * ci + xi * cr;
+        }
+    }
     for (long j = 0; j < n; j++) {
         if (!w->source[j])
             continue;
@@ -202,26 +223,29 @@ static void freq_shift_frame(t_shift_work *w, const t_freq_shift *fs, const floa
             long m0 = k - SPECEDIT_FRAC_HALF + 1;
             int a0 = m0 < 0 ? (int)-m0 : 0;
             int a1 = m0 + SPECEDIT_FRAC_TAPS > n ? (int)(n - m0) : SPECEDIT_FRAC_TAPS;
-            const float *u = x_in + 2 * m0;
-            re = im = 0.0f;
+            const float *u = fs->centred + 2 * m0;
+            float vr = 0.0f, vi = 0.0f;
             if (a0 == 0 && a1 == SPECEDIT_FRAC_TAPS) {
                 for (int a = 0; a < SPECEDIT_FRAC_TAPS; a++) {
-                    re += u[2 * a] * fs->taps_re[a] - u[2 * a + 1] * fs->taps_im[a];
-                    im += u[2 * a] * fs->taps_im[a] + u[2 * a + 1] * fs->taps_re[a];
+                    vr += fs->taps[a] * u[2 * a];
+                    vi += fs->taps[a] * u[2 * a + 1];
                 }
             } else {
                 for (int a = a0; a < a1; a++) {
-                    re += u[2 * a] * fs->taps_re[a] - u[2 * a + 1] * fs->taps_im[a];
-                    im += u[2 * a] * fs->taps_im[a] + u[2 * a + 1] * fs->taps_re[a];
+                    vr += fs->taps[a] * u[2 * a];
+                    vi += fs->taps[a] * u[2 * a + 1];
                 }
             }
+            float cr = fs->cref[2 * k], ci = fs->cref[2 * k + 1];
+            re = vr * cr + vi * ci;
+            im = vi * cr - vr * ci;
         }
         specedit_shift_write(w, j, re * c - im * s, re * s + im * c);
     }
 }
 
-// Source positions and taps of the frequency shift.  Returns as
-// specedit_shift_work_ready.
+// Source positions and taps of the frequency shift.  Returns 1 when ready;
+// on failure frees everything and returns 0.
 static int freq_shift_setup(t_shift_work *w, double shift_hz, t_freq_shift *fs)
 {
     long n = w->g.num_bins;
@@ -234,15 +258,25 @@ static int freq_shift_setup(t_shift_work *w, double shift_hz, t_freq_shift *fs)
     // Every target reads its source at the same fraction above a bin.
     double f = -shift_bins - floor(-shift_bins);
     fs->whole = f == 0.0;
-    float taps[SPECEDIT_FRAC_TAPS];
-    specedit_frac_taps(f, taps);
-    double centre = M_PI * (double)(w->g.win_size - 1) / (double)w->g.win_size;
-    for (int a = 0; a < SPECEDIT_FRAC_TAPS; a++) {
-        double t = (double)(a - SPECEDIT_FRAC_HALF + 1);
-        fs->taps_re[a] = (float)((double)taps[a] * cos(centre * t));
-        fs->taps_im[a] = (float)((double)taps[a] * sin(centre * t));
+    specedit_frac_taps(f, fs->taps);
+    fs->cref = fs->centred = nullptr;
+    if (!specedit_shift_work_ready(w))
+        return 0;
+    if (fs->whole)
+        return 1;
+    fs->cref = (float *)specedit_calloc(2 * (size_t)n, sizeof(float));
+    fs->centred = (float *)specedit_calloc(2 * (size_t)n, sizeof(float));
+    if (!fs->cref || !fs->centred) {
+        freq_shift_free(fs);
+        specedit_shift_work_free(w);
+        return 0;
     }
-    return specedit_shift_work_ready(w);
+    double centre = M_PI * (double)(w->g.win_size - 1) / (double)w->g.win_size;
+    for (long k = 0; k < n; k++) {
+        fs->cref[2 * k] = (float)cos(centre * (double)k);
+        fs->cref[2 * k + 1] = (float)sin(centre * (double)k);
+    }
+    return 1;
 }
 
 static void freq_shift_frames(t_shift_work *w, const t_freq_shift *fs, float *rows, int64_t first,
@@ -290,6 +324,7 @@ static int shift_pass_setup(t_shift_pass *s, const t_specedit_geometry *g, const
             shift = -1200.0;
     }
     s->p = nullptr;
+    memset(&s->fs, 0, sizeof(s->fs));
     if (!shift_work_init(&s->w, g, op->rect, op->rect ? nullptr : op->shapes, op->mode, op->inverted,
                          op->gain))
         return 0;
@@ -310,6 +345,8 @@ static void shift_pass_frames(t_shift_pass *s, float *rows, int64_t first, int64
 static void shift_pass_free(t_shift_pass *s)
 {
     specedit_pitch_free(s->p);
+    if (!s->p)
+        freq_shift_free(&s->fs);
     specedit_shift_work_free(&s->w);
 }
 
