@@ -43,6 +43,7 @@
 #define PITCH_TAIL 1e-4         // a model spans its tails down to this amplitude re the loudest bin
 #define PITCH_WIN_STEPS 128     // window transform table: steps per bin
 #define PITCH_FRAC_STEPS 256    // fractional-shift taps: fractions per bin
+#define PITCH_REFITS 2          // fits of each partial after the first, on the cleaned spectrum
 #define PITCH_FIT_MISFIT 0.1f   // misfit energy below which a peak is a partial
 #define PITCH_ONSET 0.5f        // share of a frame's energy in risen bins that makes an onset
 #define PITCH_FLOOR 1e-12f      // peaks below this power relative to the frame's loudest are ignored
@@ -424,22 +425,25 @@ static void pitch_fit(t_pitch_work *p, int fresh)
         if (pk->partial)
             model_add(p, p->res, pk->w, pk->zr, pk->zi, pk->span, -1.0f, a0, a1);
     }
-    // Second fit on the peak's own bins without the other partials (clean
-    // serves as scratch until it is filled below).
-    for (long i = 0; i < p->num_peaks; i++) {
-        t_pitch_peak *pk = &p->peaks[i];
-        if (!pk->partial)
-            continue;
-        long m0 = pk->k - 1 > a0 ? pk->k - 1 : a0, m1 = pk->k + 1 < a1 ? pk->k + 1 : a1;
-        memcpy(p->clean + 2 * m0, p->res + 2 * m0, (size_t)(m1 - m0 + 1) * 2 * sizeof(float));
-        model_add(p, p->clean, pk->w, pk->zr, pk->zi, pk->span, 1.0f, m0, m1);
-        t_pitch_peak again = *pk;
-        pitch_estimate(p, &again, p->clean, peak_fresh(p, fresh, pk->k), 1);
-        if (!again.partial)
-            continue;
-        model_add(p, p->res, pk->w, pk->zr, pk->zi, pk->span, 1.0f, a0, a1);
-        model_add(p, p->res, again.w, again.zr, again.zi, again.span, -1.0f, a0, a1);
-        *pk = again;
+    // Further fits on each peak's own bins without the other partials
+    // (clean serves as scratch until it is filled below); partials whose
+    // main lobes overlap need more than one.
+    for (int pass = 0; pass < PITCH_REFITS; pass++) {
+        for (long i = 0; i < p->num_peaks; i++) {
+            t_pitch_peak *pk = &p->peaks[i];
+            if (!pk->partial)
+                continue;
+            long m0 = pk->k - 1 > a0 ? pk->k - 1 : a0, m1 = pk->k + 1 < a1 ? pk->k + 1 : a1;
+            memcpy(p->clean + 2 * m0, p->res + 2 * m0, (size_t)(m1 - m0 + 1) * 2 * sizeof(float));
+            model_add(p, p->clean, pk->w, pk->zr, pk->zi, pk->span, 1.0f, m0, m1);
+            t_pitch_peak again = *pk;
+            pitch_estimate(p, &again, p->clean, peak_fresh(p, fresh, pk->k), 1);
+            if (!again.partial)
+                continue;
+            model_add(p, p->res, pk->w, pk->zr, pk->zi, pk->span, 1.0f, a0, a1);
+            model_add(p, p->res, again.w, again.zr, again.zi, again.span, -1.0f, a0, a1);
+            *pk = again;
+        }
     }
     memcpy(p->clean + 2 * a0, p->res + 2 * a0, span);
     for (long i = 0; i < p->num_peaks; i++) {
@@ -507,6 +511,9 @@ static void pitch_rotations(t_pitch_work *p, int fresh)
 }
 
 // Moves bins b..e of res by shift bins, turned by (c, s), into out.
+#if defined(__GNUC__) && !defined(__clang__)
+__attribute__((optimize("tree-vectorize"))) // GCC leaves the tap loop scalar at -O2
+#endif
 static void residual_move(t_pitch_work *p, long b, long e, double shift, float c, float s)
 {
     long whole = (long)floor(shift);

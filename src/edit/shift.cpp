@@ -172,75 +172,95 @@ typedef struct _freq_shift {
     int whole;         // S is a whole number of bins
     float taps[SPECEDIT_FRAC_TAPS];
     float *cref;       // n pairs: e^(i pi k (N - 1) / N), fractional shifts only
+    long kshift;       // fractional shifts: target j reads from bin j + kshift up
     float *centred;    // n pairs: the frame in the window-centre reference
+    float *interp;     // n pairs: the interpolated values, by target
 } t_freq_shift;
 
 static void freq_shift_free(t_freq_shift *fs)
 {
     specedit_free(fs->cref);
     specedit_free(fs->centred);
-    fs->cref = fs->centred = nullptr;
+    specedit_free(fs->interp);
+    fs->cref = fs->centred = fs->interp = nullptr;
+}
+
+// The values at the source positions of targets j0..j1 (bins j + kshift +
+// f) into interp, in the window-centre reference: the bins they read are
+// taken into that reference, then the taps run one at a time over all the
+// targets, which vectorises.  Taps reaching past either end of the spectrum
+// read nothing.
+#if defined(__GNUC__) && !defined(__clang__)
+__attribute__((optimize("tree-vectorize"))) // GCC leaves the tap loops scalar at -O2
+#endif
+static void freq_shift_interpolate(const t_freq_shift *fs, const float *x_in, long n, long j0, long j1)
+{
+    const long base = fs->kshift - SPECEDIT_FRAC_HALF + 1;  // target j's first tap reads bin j + base
+    long lo = j0 + base, hi = j1 + base + SPECEDIT_FRAC_TAPS - 1;
+    for (long k = lo > 0 ? lo : 0; k <= hi && k < n; k++) {
+        float xr = x_in[2 * k], xi = x_in[2 * k + 1], cr = fs->cref[2 * k], ci = fs->cref[2 * k + 1];
+        fs->centred[2 * k] = xr * cr - xi * ci;
+        fs->centred[2 * k + 1] = xr * ci + xi * cr;
+    }
+    memset(fs->interp + 2 * j0, 0, (size_t)(j1 - j0 + 1) * 2 * sizeof(float));
+    for (int a = 0; a < SPECEDIT_FRAC_TAPS; a++) {
+        long off = base + a;
+        long ja = j0 > -off ? j0 : -off, jb = j1 < n - 1 - off ? j1 : n - 1 - off;
+        const float g = fs->taps[a];
+        const float *__restrict src = fs->centred + 2 * off + 2 * ja;
+        float *__restrict dst = fs->interp + 2 * ja;
+        const long count = 2 * (jb - ja + 1);
+        for (long t = 0; t < count; t++)
+            dst[t] += g * src[t];
+    }
 }
 
 // Frequency shift of one frame with the rotation phi.
 //
 // Target j takes its value at the source position x = j - S.  A whole
 // number of bins copies bin k = floor(x) as it is.  A fraction interpolates
-// the frame taken in the window-centre reference and brings the value back
-// into bin k's own reference: that changes only a partial's constant phase.
+// the frame in the window-centre reference and brings the value back into
+// bin k's own reference: that changes only a partial's constant phase.
 static void freq_shift_frame(t_shift_work *w, const t_freq_shift *fs, const float *x_in, double phi)
 {
     long n = w->g.num_bins;
     float c = (float)cos(phi), s = (float)sin(phi);
-    if (!fs->whole) {
-        // Only the bins the written targets read.
-        long j0 = 0, j1 = n - 1;
-        while (j0 < n && !w->source[j0])
-            j0++;
-        while (j1 > j0 && !w->source[j1])
-            j1--;
-        long k0 = (long)floor(w->src_pos[j0 < n ? j0 : 0]) - SPECEDIT_FRAC_HALF + 1;
-        long k1 = (long)floor(w->src_pos[j1]) + SPECEDIT_FRAC_HALF;
-        for (long k = k0 > 0 ? k0 : 0; k <= k1 && k < n; k++) {
-            float xr = x_in[2 * k], xi = x_in[2 * k + 1], cr = fs->cref[2 * k], ci = fs->cref[2 * k + 1];
-            fs->centred[2 * k] = xr * cr - xi * ci;
-            fs->centred[2 * k + 1] = xr * ci + xi * cr;
+    long j0 = 0, j1 = n - 1;
+    while (j0 < n && !w->source[j0])
+        j0++;
+    while (j1 > j0 && !w->source[j1])
+        j1--;
+    if (j0 == n)
+        return;
+    if (fs->whole) {
+        for (long j = j0; j <= j1; j++) {
+            double x = w->src_pos[j];
+            if (!w->source[j] || !(x >= 0.0 && x < (double)n))
+                continue;
+            long k = (long)floor(x);
+            float re = x_in[2 * k], im = x_in[2 * k + 1];
+            specedit_shift_write(w, j, re * c - im * s, re * s + im * c);
         }
+        return;
     }
-    for (long j = 0; j < n; j++) {
-        if (!w->source[j])
-            continue;
+    freq_shift_interpolate(fs, x_in, n, j0, j1);
+    // Back into bin k = j + kshift's reference and turned by phi: one
+    // rotation by e^(i phi) conj(cref[k]) = rc conj(cref[j]), rc constant.
+    const double centre = M_PI * (double)(w->g.win_size - 1) / (double)w->g.win_size;
+    const float rcr = (float)cos(phi - centre * (double)fs->kshift);
+    const float rci = (float)sin(phi - centre * (double)fs->kshift);
+    float *v = fs->interp;
+    for (long j = j0; j <= j1; j++) {
+        float cr = fs->cref[2 * j] * rcr + fs->cref[2 * j + 1] * rci;   // rc conj(cref[j]), real
+        float ci = rci * fs->cref[2 * j] - rcr * fs->cref[2 * j + 1];   // and imaginary part
+        float vr = v[2 * j], vi = v[2 * j + 1];
+        v[2 * j] = vr * cr - vi * ci;
+        v[2 * j + 1] = vr * ci + vi * cr;
+    }
+    for (long j = j0; j <= j1; j++) {
         double x = w->src_pos[j];
-        if (!(x >= 0.0 && x < (double)n))
-            continue;
-        long k = (long)floor(x);
-        float re, im;
-        if (fs->whole) {
-            re = x_in[2 * k];
-            im = x_in[2 * k + 1];
-        } else {
-            // Taps reaching past either end of the spectrum read nothing.
-            long m0 = k - SPECEDIT_FRAC_HALF + 1;
-            int a0 = m0 < 0 ? (int)-m0 : 0;
-            int a1 = m0 + SPECEDIT_FRAC_TAPS > n ? (int)(n - m0) : SPECEDIT_FRAC_TAPS;
-            const float *u = fs->centred + 2 * m0;
-            float vr = 0.0f, vi = 0.0f;
-            if (a0 == 0 && a1 == SPECEDIT_FRAC_TAPS) {
-                for (int a = 0; a < SPECEDIT_FRAC_TAPS; a++) {
-                    vr += fs->taps[a] * u[2 * a];
-                    vi += fs->taps[a] * u[2 * a + 1];
-                }
-            } else {
-                for (int a = a0; a < a1; a++) {
-                    vr += fs->taps[a] * u[2 * a];
-                    vi += fs->taps[a] * u[2 * a + 1];
-                }
-            }
-            float cr = fs->cref[2 * k], ci = fs->cref[2 * k + 1];
-            re = vr * cr + vi * ci;
-            im = vi * cr - vr * ci;
-        }
-        specedit_shift_write(w, j, re * c - im * s, re * s + im * c);
+        if (w->source[j] && x >= 0.0 && x < (double)n)
+            specedit_shift_write(w, j, v[2 * j], v[2 * j + 1]);
     }
 }
 
@@ -258,15 +278,17 @@ static int freq_shift_setup(t_shift_work *w, double shift_hz, t_freq_shift *fs)
     // Every target reads its source at the same fraction above a bin.
     double f = -shift_bins - floor(-shift_bins);
     fs->whole = f == 0.0;
+    fs->kshift = (long)floor(-shift_bins);
     specedit_frac_taps(f, fs->taps);
-    fs->cref = fs->centred = nullptr;
+    fs->cref = fs->centred = fs->interp = nullptr;
     if (!specedit_shift_work_ready(w))
         return 0;
     if (fs->whole)
         return 1;
     fs->cref = (float *)specedit_calloc(2 * (size_t)n, sizeof(float));
     fs->centred = (float *)specedit_calloc(2 * (size_t)n, sizeof(float));
-    if (!fs->cref || !fs->centred) {
+    fs->interp = (float *)specedit_calloc(2 * (size_t)n, sizeof(float));
+    if (!fs->cref || !fs->centred || !fs->interp) {
         freq_shift_free(fs);
         specedit_shift_work_free(w);
         return 0;
