@@ -1,21 +1,18 @@
-// The frequency-shift and pitch-shift kernels.
+// The frequency-shift kernel and the parts both shift kernels share.
 //
-// Both work frame by frame on a scratch copy: sources are always read from
-// the frame as it was before the kernel touched it.  Per frame they clear the
-// region's bins in move modes, then write every target bin whose source
-// position lies in the region (mix: add, replace: overwrite on the first
-// write).  The frequency shift moves content by a fixed number of bins with
-// complex linear interpolation and a per-frame phase rotation that keeps the
-// shifted partials coherent from hop to hop.  The pitch shift scales bin
-// positions by a ratio and resynthesises each target with a phase vocoder
-// whose state (previous phases, synthesis phases) lives for the whole call
-// or pass, carried from block to block.
+// Both kernels work frame by frame on a scratch copy: sources are always read
+// from the frame as it was before the kernel touched it.  Per frame they
+// clear the region's bins in move modes, then write every target bin whose
+// source position lies in the region (mix: add, replace: overwrite on the
+// first write).  The frequency shift moves content by a fixed number of bins:
+// a whole number exactly, a fraction with the least-squares taps of
+// specedit_frac_taps, and a per-frame phase rotation keeps the shifted
+// partials coherent from hop to hop.  The pitch shift lives in pitch.cpp.
 //
 // All working arrays are allocated once per call or pass, before any frame
 // is touched; if one allocation fails the kernel frees the others and returns 0
 // with the spectra unchanged.
-#include "edit_internal.h"
-#include "specmags_kernels.h"
+#include "shift_internal.h"
 
 #include <math.h>
 #include <string.h>
@@ -24,26 +21,7 @@
 #define M_PI 3.14159265358979323846
 #endif
 
-// Working state common to both shift kernels.
-typedef struct _shift_work {
-    t_specedit_geometry g;
-    t_specedit_region region;
-    int move, replace;
-    int use_gain;
-    float gain;
-    float *scratch;     // one frame, num_bins (re, im) pairs
-    uint8_t *written;   // per target: written in this frame (replace modes)
-    uint8_t *clear;     // per bin: cleared in move modes
-    uint8_t *source;    // per target: source position in the region
-    double *bin_pos;    // k, in bins
-    double *bin_hz;     // k * D
-    double *src_pos;    // source position of target j, in bins
-    double *src_hz;     // the same in Hz
-    t_specedit_queries clear_q;   // the bins, for the move-mode clearing
-    t_specedit_queries source_q;  // the source positions of the targets
-} t_shift_work;
-
-static void shift_work_free(t_shift_work *w)
+void specedit_shift_work_free(t_shift_work *w)
 {
     specedit_queries_free(&w->clear_q);
     specedit_queries_free(&w->source_q);
@@ -56,11 +34,12 @@ static void shift_work_free(t_shift_work *w)
     specedit_free(w->bin_hz);
     specedit_free(w->src_pos);
     specedit_free(w->src_hz);
+    memset(w, 0, sizeof(*w));
 }
 
 // Sets up the geometry, the region (rect or shapes, one of them null), the
 // mode flags and the arrays; the caller then fills src_pos and src_hz and
-// calls shift_work_ready.  Returns 1 on success; on failure everything
+// calls specedit_shift_work_ready.  Returns 1 on success; on failure everything
 // obtained is freed and 0 returned.
 static int shift_work_init(t_shift_work *w, const t_specedit_geometry *g, const t_specedit_rect *rect,
                            const t_specedit_shapes *shapes, int mode, int inverted, double gain)
@@ -91,7 +70,7 @@ static int shift_work_init(t_shift_work *w, const t_specedit_geometry *g, const 
     w->src_hz = (double *)specedit_calloc(n, sizeof(double));
     if (!w->scratch || !w->written || !w->clear || !w->source || !w->bin_pos || !w->bin_hz ||
         !w->src_pos || !w->src_hz) {
-        shift_work_free(w);
+        specedit_shift_work_free(w);
         return 0;
     }
     for (size_t k = 0; k < n; k++) {
@@ -101,23 +80,18 @@ static int shift_work_init(t_shift_work *w, const t_specedit_geometry *g, const 
     return 1;
 }
 
-// Prepares the region queries once the source positions are filled.  Returns
-// 1 on success; on failure frees everything and returns 0.
-static int shift_work_ready(t_shift_work *w)
+int specedit_shift_work_ready(t_shift_work *w)
 {
     long n = w->g.num_bins;
     if (!specedit_queries_init(&w->clear_q, &w->region, w->bin_pos, w->bin_hz, n) ||
         !specedit_queries_init(&w->source_q, &w->region, w->src_pos, w->src_hz, n)) {
-        shift_work_free(w);
+        specedit_shift_work_free(w);
         return 0;
     }
     return 1;
 }
 
-// Copies frame i into the scratch frame, clears the written flags, zeroes the
-// region's bins in move modes and marks the targets whose source lies in the
-// region.
-static void shift_frame_begin(t_shift_work *w, const float *row, double t)
+void specedit_shift_frame_begin(t_shift_work *w, const float *row, double t)
 {
     long n = w->g.num_bins;
     memcpy(w->scratch, row, (size_t)n * 2 * sizeof(float));
@@ -135,22 +109,7 @@ static void shift_frame_begin(t_shift_work *w, const float *row, double t)
     specedit_region_mask(&w->region, t, &w->source_q, w->source);
 }
 
-// Adds (re, im) to target j of the scratch frame, overwriting it on its
-// first write in replace modes.
-static inline void shift_write(t_shift_work *w, long j, float re, float im)
-{
-    if (w->replace && !w->written[j]) {
-        w->scratch[2 * j] = 0.0f;
-        w->scratch[2 * j + 1] = 0.0f;
-        w->written[j] = 1;
-    }
-    w->scratch[2 * j] += re;
-    w->scratch[2 * j + 1] += im;
-}
-
-// Copies the scratch frame back.  DC and Nyquist are real bins: their
-// imaginary parts are stored as 0, whatever the shift wrote there.
-static void shift_frame_end(t_shift_work *w, float *row)
+void specedit_shift_frame_end(t_shift_work *w, float *row)
 {
     long n = w->g.num_bins;
     memcpy(row, w->scratch, (size_t)n * 2 * sizeof(float));
@@ -159,48 +118,155 @@ static void shift_frame_end(t_shift_work *w, float *row)
         row[2 * (n - 1) + 1] = 0.0f;
 }
 
-// Frequency shift of one frame with the rotation phi.
-//
-// A fractional source position interpolates two neighbouring bins.  Frames
-// are referenced to their first sample while the symmetric window is centred
-// on sample (N - 1) / 2, so neighbouring bins of one partial differ in phase
-// by pi (N - 1) / N, almost a sign flip: interpolated as they are, they
-// cancel (a half-bin shift would silence a tone).  The upper neighbour is
-// therefore turned by rho = e^(i pi (N - 1) / N) into the lower one's phase
-// reference first.  That changes only the partial's constant phase, and
-// nothing at all for whole-bin shifts, where the upper weight is 0.
-static void freq_shift_frame(t_shift_work *w, const float *x_in, double phi)
+
+// Weighted inner product of the modulations e^(i a theta) and e^(i b theta)
+// over one frame, theta = 2 pi (n - centre) / N from -pi to pi, the weight
+// being the squared Hann window cos^4(theta / 2) = 3/8 + cos(theta) / 2 +
+// cos(2 theta) / 8: a sum of integrals of cos(d theta), d = a - b.
+static double frac_inner(double d)
 {
-    long n = w->g.num_bins;
-    float c = (float)cos(phi), s = (float)sin(phi);
-    double centre = M_PI * (double)(w->g.win_size - 1) / (double)w->g.win_size;
-    float rho_re = (float)cos(centre), rho_im = (float)sin(centre);
-    for (long j = 0; j < n; j++) {
-        if (!w->source[j])
-            continue;
-        double x = w->src_pos[j];
-        if (!(x >= 0.0 && x < (double)n))
-            continue;
-        long k = (long)floor(x);
-        float re = x_in[2 * k], im = x_in[2 * k + 1];
-        if (k + 1 < n) {
-            float frac = (float)(x - (double)k);
-            float ur = x_in[2 * k + 2], ui = x_in[2 * k + 3];
-            re = (1.0f - frac) * re + frac * (ur * rho_re - ui * rho_im);
-            im = (1.0f - frac) * im + frac * (ur * rho_im + ui * rho_re);
+    double s[5];
+    for (int q = -2; q <= 2; q++) {
+        double x = d + (double)q;
+        s[q + 2] = fabs(x) < 1e-12 ? 2.0 * M_PI : 2.0 * sin(M_PI * x) / x;
+    }
+    return 0.375 * s[2] + 0.25 * (s[1] + s[3]) + 0.0625 * (s[0] + s[4]);
+}
+
+void specedit_frac_taps(double f, float *taps)
+{
+    const int n = SPECEDIT_FRAC_TAPS, half = SPECEDIT_FRAC_HALF;
+    if (f == 0.0) {
+        for (int a = 0; a < n; a++)
+            taps[a] = a == half - 1 ? 1.0f : 0.0f;
+        return;
+    }
+    // Normal equations of the fit sum_t c_t e^(i (t - f) theta) = 1: a
+    // symmetric positive definite system, solved by elimination.
+    double a[SPECEDIT_FRAC_TAPS][SPECEDIT_FRAC_TAPS], b[SPECEDIT_FRAC_TAPS];
+    for (int r = 0; r < n; r++) {
+        b[r] = frac_inner((double)(r - half + 1) - f);
+        for (int c = 0; c < n; c++)
+            a[r][c] = frac_inner((double)(r - c));
+    }
+    for (int i = 0; i < n; i++) {
+        for (int r = i + 1; r < n; r++) {
+            double q = a[r][i] / a[i][i];
+            for (int c = i; c < n; c++)
+                a[r][c] -= q * a[i][c];
+            b[r] -= q * b[i];
         }
-        float vr = re * c - im * s, vi = re * s + im * c;
-        if (w->use_gain) {
-            vr *= w->gain;
-            vi *= w->gain;
-        }
-        shift_write(w, j, vr, vi);
+    }
+    for (int i = n - 1; i >= 0; i--) {
+        double s = b[i];
+        for (int c = i + 1; c < n; c++)
+            s -= a[i][c] * (double)taps[c];
+        taps[i] = (float)(s / a[i][i]);
     }
 }
 
-// Source positions of the frequency shift; the rotation per frame goes to
-// *phi_step.  Returns as shift_work_ready.
-static int freq_shift_setup(t_shift_work *w, double shift_hz, double *phi_step)
+// The frequency shift: S bins in all, applied as floor(S) whole bins and a
+// fraction with the taps of specedit_frac_taps.
+typedef struct _freq_shift {
+    double phi_step;   // rotation per frame
+    int whole;         // S is a whole number of bins
+    float taps[SPECEDIT_FRAC_TAPS];
+    float *cref;       // n pairs: e^(i pi k (N - 1) / N), fractional shifts only
+    long kshift;       // fractional shifts: target j reads from bin j + kshift up
+    float *centred;    // n pairs: the frame in the window-centre reference
+    float *interp;     // n pairs: the interpolated values, by target
+} t_freq_shift;
+
+static void freq_shift_free(t_freq_shift *fs)
+{
+    specedit_free(fs->cref);
+    specedit_free(fs->centred);
+    specedit_free(fs->interp);
+    fs->cref = fs->centred = fs->interp = nullptr;
+}
+
+// The values at the source positions of targets j0..j1 (bins j + kshift +
+// f) into interp, in the window-centre reference: the bins they read are
+// taken into that reference, then the taps run one at a time over all the
+// targets, which vectorises.  Taps reaching past either end of the spectrum
+// read nothing.
+#if defined(__GNUC__) && !defined(__clang__)
+__attribute__((optimize("tree-vectorize"))) // GCC leaves the tap loops scalar at -O2
+#endif
+static void freq_shift_interpolate(const t_freq_shift *fs, const float *x_in, long n, long j0, long j1)
+{
+    const long base = fs->kshift - SPECEDIT_FRAC_HALF + 1;  // target j's first tap reads bin j + base
+    long lo = j0 + base, hi = j1 + base + SPECEDIT_FRAC_TAPS - 1;
+    for (long k = lo > 0 ? lo : 0; k <= hi && k < n; k++) {
+        float xr = x_in[2 * k], xi = x_in[2 * k + 1], cr = fs->cref[2 * k], ci = fs->cref[2 * k + 1];
+        fs->centred[2 * k] = xr * cr - xi * ci;
+        fs->centred[2 * k + 1] = xr * ci + xi * cr;
+    }
+    memset(fs->interp + 2 * j0, 0, (size_t)(j1 - j0 + 1) * 2 * sizeof(float));
+    for (int a = 0; a < SPECEDIT_FRAC_TAPS; a++) {
+        long off = base + a;
+        long ja = j0 > -off ? j0 : -off, jb = j1 < n - 1 - off ? j1 : n - 1 - off;
+        const float g = fs->taps[a];
+        const float *__restrict src = fs->centred + 2 * off + 2 * ja;
+        float *__restrict dst = fs->interp + 2 * ja;
+        const long count = 2 * (jb - ja + 1);
+        for (long t = 0; t < count; t++)
+            dst[t] += g * src[t];
+    }
+}
+
+// Frequency shift of one frame with the rotation phi.
+//
+// Target j takes its value at the source position x = j - S.  A whole
+// number of bins copies bin k = floor(x) as it is.  A fraction interpolates
+// the frame in the window-centre reference and brings the value back into
+// bin k's own reference: that changes only a partial's constant phase.
+static void freq_shift_frame(t_shift_work *w, const t_freq_shift *fs, const float *x_in, double phi)
+{
+    long n = w->g.num_bins;
+    float c = (float)cos(phi), s = (float)sin(phi);
+    long j0 = 0, j1 = n - 1;
+    while (j0 < n && !w->source[j0])
+        j0++;
+    while (j1 > j0 && !w->source[j1])
+        j1--;
+    if (j0 == n)
+        return;
+    if (fs->whole) {
+        for (long j = j0; j <= j1; j++) {
+            double x = w->src_pos[j];
+            if (!w->source[j] || !(x >= 0.0 && x < (double)n))
+                continue;
+            long k = (long)floor(x);
+            float re = x_in[2 * k], im = x_in[2 * k + 1];
+            specedit_shift_write(w, j, re * c - im * s, re * s + im * c);
+        }
+        return;
+    }
+    freq_shift_interpolate(fs, x_in, n, j0, j1);
+    // Back into bin k = j + kshift's reference and turned by phi: one
+    // rotation by e^(i phi) conj(cref[k]) = rc conj(cref[j]), rc constant.
+    const double centre = M_PI * (double)(w->g.win_size - 1) / (double)w->g.win_size;
+    const float rcr = (float)cos(phi - centre * (double)fs->kshift);
+    const float rci = (float)sin(phi - centre * (double)fs->kshift);
+    float *v = fs->interp;
+    for (long j = j0; j <= j1; j++) {
+        float cr = fs->cref[2 * j] * rcr + fs->cref[2 * j + 1] * rci;   // rc conj(cref[j]), real
+        float ci = rci * fs->cref[2 * j] - rcr * fs->cref[2 * j + 1];   // and imaginary part
+        float vr = v[2 * j], vi = v[2 * j + 1];
+        v[2 * j] = vr * cr - vi * ci;
+        v[2 * j + 1] = vr * ci + vi * cr;
+    }
+    for (long j = j0; j <= j1; j++) {
+        double x = w->src_pos[j];
+        if (w->source[j] && x >= 0.0 && x < (double)n)
+            specedit_shift_write(w, j, v[2 * j], v[2 * j + 1]);
+    }
+}
+
+// Source positions and taps of the frequency shift.  Returns 1 when ready;
+// on failure frees everything and returns 0.
+static int freq_shift_setup(t_shift_work *w, double shift_hz, t_freq_shift *fs)
 {
     long n = w->g.num_bins;
     double shift_bins = shift_hz / w->g.bin_hz;
@@ -208,11 +274,34 @@ static int freq_shift_setup(t_shift_work *w, double shift_hz, double *phi_step)
         w->src_pos[j] = (double)j - shift_bins;
         w->src_hz[j] = w->src_pos[j] * w->g.bin_hz;
     }
-    *phi_step = 2.0 * M_PI * shift_bins * (double)w->g.hop / (double)w->g.win_size;
-    return shift_work_ready(w);
+    fs->phi_step = 2.0 * M_PI * shift_bins * (double)w->g.hop / (double)w->g.win_size;
+    // Every target reads its source at the same fraction above a bin.
+    double f = -shift_bins - floor(-shift_bins);
+    fs->whole = f == 0.0;
+    fs->kshift = (long)floor(-shift_bins);
+    specedit_frac_taps(f, fs->taps);
+    fs->cref = fs->centred = fs->interp = nullptr;
+    if (!specedit_shift_work_ready(w))
+        return 0;
+    if (fs->whole)
+        return 1;
+    fs->cref = (float *)specedit_calloc(2 * (size_t)n, sizeof(float));
+    fs->centred = (float *)specedit_calloc(2 * (size_t)n, sizeof(float));
+    fs->interp = (float *)specedit_calloc(2 * (size_t)n, sizeof(float));
+    if (!fs->cref || !fs->centred || !fs->interp) {
+        freq_shift_free(fs);
+        specedit_shift_work_free(w);
+        return 0;
+    }
+    double centre = M_PI * (double)(w->g.win_size - 1) / (double)w->g.win_size;
+    for (long k = 0; k < n; k++) {
+        fs->cref[2 * k] = (float)cos(centre * (double)k);
+        fs->cref[2 * k + 1] = (float)sin(centre * (double)k);
+    }
+    return 1;
 }
 
-static void freq_shift_frames(t_shift_work *w, double phi_step, float *rows, int64_t first,
+static void freq_shift_frames(t_shift_work *w, const t_freq_shift *fs, float *rows, int64_t first,
                               int64_t count)
 {
     long n = w->g.num_bins;
@@ -222,213 +311,17 @@ static void freq_shift_frames(t_shift_work *w, double phi_step, float *rows, int
         double t = specedit_frame_time(&w->g, i);
         if (!specedit_region_frame_edited(&w->region, t))
             continue;
-        shift_frame_begin(w, row, t);
-        freq_shift_frame(w, row, phi_step * (double)i);
-        shift_frame_end(w, row);
-    }
-}
-
-// Phase-vocoder state of the pitch shift, alive for the whole call.
-typedef struct _pitch_work {
-    float *mag;        // A[k]: magnitude of the current input frame
-    double *phase;     // P[k]: its phase
-    double *prev;      // phases of the previous frame
-    double *pos;       // F[k]: true bin position
-    double *synth;     // synthesis phase of each target
-    uint8_t *started;  // per target: synthesis phase initialised
-    double *advance;   // e * k wrapped into [-pi, pi]: bin k's expected advance per hop
-    float *phase_f;    // the phases as computed, in single precision like the spectra
-    long k0, k1;       // the bins a target can read (inclusive): the only ones analysed
-} t_pitch_work;
-
-static void pitch_work_free(t_pitch_work *p)
-{
-    specedit_free(p->mag);
-    specedit_free(p->phase);
-    specedit_free(p->prev);
-    specedit_free(p->pos);
-    specedit_free(p->synth);
-    specedit_free(p->started);
-    specedit_free(p->advance);
-    specedit_free(p->phase_f);
-}
-
-static double wrap_phase(double u);
-
-static int pitch_work_init(t_pitch_work *p, size_t n, double e)
-{
-    p->mag = (float *)specedit_calloc(n, sizeof(float));
-    p->phase = (double *)specedit_calloc(n, sizeof(double));
-    p->prev = (double *)specedit_calloc(n, sizeof(double));
-    p->pos = (double *)specedit_calloc(n, sizeof(double));
-    p->synth = (double *)specedit_calloc(n, sizeof(double));
-    p->started = (uint8_t *)specedit_calloc(n, 1);
-    p->advance = (double *)specedit_calloc(n, sizeof(double));
-    p->phase_f = (float *)specedit_calloc(n, sizeof(float));
-    if (!p->mag || !p->phase || !p->prev || !p->pos || !p->synth || !p->started || !p->advance ||
-        !p->phase_f) {
-        pitch_work_free(p);
-        return 0;
-    }
-    for (size_t k = 0; k < n; k++)
-        p->advance[k] = wrap_phase(e * (double)k);
-    return 1;
-}
-
-// Wraps a phase difference into [-pi, pi].  Exact (fmod), for the few
-// values computed once per call.
-static double wrap_phase(double u)
-{
-    if (u > M_PI)
-        u = fmod(u - M_PI, 2.0 * M_PI) - M_PI;
-    else if (u < -M_PI)
-        u = M_PI - fmod(-M_PI - u, 2.0 * M_PI);
-    return u;
-}
-
-// Wraps a difference of wrapped phases, within a few turns of [-pi, pi],
-// into it: cheaper than fmod, which on every bin of every frame was a
-// quarter of the pitch shift's time.
-static inline double wrap_near(double u)
-{
-    while (u > M_PI)
-        u -= 2.0 * M_PI;
-    while (u < -M_PI)
-        u += 2.0 * M_PI;
-    return u;
-}
-
-// Magnitudes, phases and true bin positions of bins k0..k1 of one input
-// frame.  The phases come from the vectorised single-precision atan2 of the
-// analysis (within a few 1e-7 rad: as precise as the spectra themselves).
-static void pitch_analyse(t_pitch_work *p, const float *row, int64_t i, double e)
-{
-    specmags_pair_phases(row + 2 * p->k0, p->phase_f + p->k0, p->k1 - p->k0 + 1);
-    for (long k = p->k0; k <= p->k1; k++) {
-        double re = row[2 * k], im = row[2 * k + 1];
-        p->mag[k] = (float)sqrt(re * re + im * im);
-        p->phase[k] = (double)p->phase_f[k];
-        if (i == 0) {
-            p->pos[k] = (double)k;
-        } else {
-            double u = wrap_near(p->phase[k] - p->prev[k] - p->advance[k]);
-            p->pos[k] = (double)k + u / e;
-        }
-    }
-    double *tmp = p->prev;
-    p->prev = p->phase;
-    p->phase = tmp;
-}
-
-// Resynthesises the targets of one frame; p->prev holds this frame's phases.
-//
-// A target starts from the phase of its nearest source bin m, moved from bin
-// m's phase reference to its own: bin k of a partial carries the window
-// centre's phase term -pi k (N - 1) / N, so target j gets P[m] - pi (N - 1)
-// / N * (j - m).  Without that term neighbouring targets that share a source
-// start in phase where they should alternate, and the resynthesised partial
-// loses much of its level (some 15 dB for an octave up).
-static void pitch_shift_frame(t_shift_work *w, t_pitch_work *p, double ratio, double e)
-{
-    long n = w->g.num_bins;
-    const double *cur = p->prev;
-    double centre = M_PI * (double)(w->g.win_size - 1) / (double)w->g.win_size;
-    for (long j = 0; j < n; j++) {
-        double x = w->src_pos[j];
-        if (!w->source[j] || !(x >= 0.0 && x < (double)n)) {
-            p->synth[j] += (double)j * e;
-            continue;
-        }
-        long k = (long)floor(x);
-        float a = p->mag[k];
-        double q = p->pos[k];
-        if (k + 1 < n) {
-            double frac = x - (double)k;
-            float ff = (float)frac;
-            a = (1.0f - ff) * p->mag[k] + ff * p->mag[k + 1];
-            q = (1.0 - frac) * p->pos[k] + frac * p->pos[k + 1];
-        }
-        if (p->started[j]) {
-            p->synth[j] += q * ratio * e;
-        } else {
-            long near = (long)round(x);
-            if (near > n - 1)
-                near = n - 1;
-            p->synth[j] = cur[near] - centre * (double)(j - near);
-            p->started[j] = 1;
-        }
-        if (w->use_gain)
-            a *= w->gain;
-        shift_write(w, j, a * (float)cos(p->synth[j]), a * (float)sin(p->synth[j]));
-    }
-}
-
-// Source positions of the pitch shift for semitones (already clamped), its
-// ratio and phase advance per bin and hop, and the vocoder state.  Returns 1
-// on success; on failure frees everything and returns 0.
-static int pitch_shift_setup(t_shift_work *w, t_pitch_work *p, double semitones, double *ratio,
-                             double *e)
-{
-    long n = w->g.num_bins;
-    *ratio = pow(2.0, semitones / 12.0);
-    *e = 2.0 * M_PI * (double)w->g.hop / (double)w->g.win_size;
-    for (long j = 0; j < n; j++) {
-        w->src_pos[j] = (double)j / *ratio;
-        w->src_hz[j] = w->src_pos[j] * w->g.bin_hz;
-    }
-    if (!shift_work_ready(w))
-        return 0;
-    memset(p, 0, sizeof(*p));
-    if (!pitch_work_init(p, (size_t)n, *e)) {
-        shift_work_free(w);
-        return 0;
-    }
-    // Targets read bins floor(x) and floor(x) + 1 of a source position x in
-    // the region; inside a rectangle's bins lo..hi that is lo..hi + 1.
-    // Shapes and complements may reach any bin.
-    p->k0 = 0;
-    p->k1 = n - 1;
-    const t_specedit_region *r = &w->region;
-    if (!r->use_shapes && !r->inverted) {
-        p->k0 = r->lo;
-        p->k1 = r->hi + 1 < n - 1 ? r->hi + 1 : n - 1;
-    }
-    return 1;
-}
-
-static void pitch_shift_frames(t_shift_work *w, t_pitch_work *p, double ratio, double e,
-                               float *rows, int64_t first, int64_t count)
-{
-    long n = w->g.num_bins;
-    for (int64_t r = 0; r < count; r++) {
-        int64_t i = first + r;
-        float *row = rows + (size_t)r * (size_t)n * 2;
-        double t = specedit_frame_time(&w->g, i);
-        // Only edited frames are analysed.  A frame's true bin positions
-        // also take the phases of the frame before, but they are read only
-        // for targets started in an earlier frame, and a rectangle (the
-        // only region whose frames can go unedited) edits one unbroken run
-        // of frames: at its first frame every target starts afresh from the
-        // phases alone.
-        if (!specedit_region_frame_edited(&w->region, t)) {
-            for (long j = 0; j < n; j++)
-                p->synth[j] += (double)j * e;
-            continue;
-        }
-        pitch_analyse(p, row, i, e);
-        shift_frame_begin(w, row, t);
-        pitch_shift_frame(w, p, ratio, e);
-        shift_frame_end(w, row);
+        specedit_shift_frame_begin(w, row, t);
+        freq_shift_frame(w, fs, row, fs->phi_step * (double)i);
+        specedit_shift_frame_end(w, row);
     }
 }
 
 // A shift kernel with everything it needs from frame to frame.
 typedef struct _shift_pass {
-    int pitch;        // 0 frequency shift, 1 pitch shift
     t_shift_work w;
-    t_pitch_work p;   // pitch shift only
-    double phi_step;  // frequency shift: rotation per frame
-    double ratio, e;  // pitch shift: frequency ratio, phase advance per bin and hop
+    t_pitch_work *p;   // pitch shift only
+    t_freq_shift fs;   // frequency shift only
 } t_shift_pass;
 
 // A shift of exactly 0 (or a non-finite one) leaves the spectra alone.
@@ -441,9 +334,9 @@ static int shift_does_nothing(const t_specedit_op *op)
 // when an allocation failed (nothing left allocated).
 static int shift_pass_setup(t_shift_pass *s, const t_specedit_geometry *g, const t_specedit_op *op)
 {
-    s->pitch = op->kernel == SPECEDIT_PITCH_SHIFT;
+    int pitch = op->kernel == SPECEDIT_PITCH_SHIFT;
     double shift = op->shift;
-    if (s->pitch) {
+    if (pitch) {
         // +-100 octaves keeps the ratio and the phase increments finite;
         // beyond a few octaves every source already falls outside the
         // spectrum or on DC.
@@ -452,26 +345,31 @@ static int shift_pass_setup(t_shift_pass *s, const t_specedit_geometry *g, const
         if (shift < -1200.0)
             shift = -1200.0;
     }
+    s->p = nullptr;
+    memset(&s->fs, 0, sizeof(s->fs));
     if (!shift_work_init(&s->w, g, op->rect, op->rect ? nullptr : op->shapes, op->mode, op->inverted,
                          op->gain))
         return 0;
-    return s->pitch ? pitch_shift_setup(&s->w, &s->p, shift, &s->ratio, &s->e)
-                    : freq_shift_setup(&s->w, shift, &s->phi_step);
+    if (!pitch)
+        return freq_shift_setup(&s->w, shift, &s->fs);
+    s->p = specedit_pitch_new(&s->w, shift);
+    return s->p != nullptr;
 }
 
 static void shift_pass_frames(t_shift_pass *s, float *rows, int64_t first, int64_t count)
 {
-    if (s->pitch)
-        pitch_shift_frames(&s->w, &s->p, s->ratio, s->e, rows, first, count);
+    if (s->p)
+        specedit_pitch_frames(&s->w, s->p, rows, first, count);
     else
-        freq_shift_frames(&s->w, s->phi_step, rows, first, count);
+        freq_shift_frames(&s->w, &s->fs, rows, first, count);
 }
 
 static void shift_pass_free(t_shift_pass *s)
 {
-    if (s->pitch)
-        pitch_work_free(&s->p);
-    shift_work_free(&s->w);
+    specedit_pitch_free(s->p);
+    if (!s->p)
+        freq_shift_free(&s->fs);
+    specedit_shift_work_free(&s->w);
 }
 
 // A shift kernel over the whole spectra, its pass record on the stack.  The
