@@ -188,26 +188,30 @@ Resolution choose_resolution(long samples, long columns, long rows)
 {
     const long max_window = 32768, max_overlap = 64, min_window = 256;
     columns = std::max(columns, 1L);
+    // The hop that gives one frame per column, and the overlap a window needs for it.
+    auto overlap_for = [&](long win) {
+        long hop = columns > 1 ? (samples - win) / (columns - 1) : win;
+        return hop >= win ? 1 : (hop < 1 ? win : (win + hop - 1) / hop);
+    };
     long win = 32;
     while (win / 2 + 1 < rows && win < max_window)
         win *= 2;
-    // A longer sound affords a longer window (finer low frequencies), up
-    // to 4096 and to a 150th of the sound, about 7 columns of a 1000-pixel
-    // plot: short events stay sharp.
-    while (win < 4096 && win * 2 <= samples / 150)
-        win *= 2;
-    Resolution r;
-    for (;;) {
-        long hop_needed = columns > 1 ? (samples - win) / (columns - 1) : win;
-        long overlap = hop_needed >= win ? 1 : (hop_needed < 1 ? win : (win + hop_needed - 1) / hop_needed);
-        if (overlap > max_overlap && win > min_window) {
-            win /= 2;
-            continue;
-        }
-        r.win_size = win;
-        r.overlap = std::min({overlap, max_overlap, win});
-        break;
+    // A longer sound affords a longer window (finer low frequencies), up to
+    // 4096 and to a 150th of the sound (about 7 columns of a 1000-pixel
+    // plot), so short events stay sharp.  Without overlap the grid holds
+    // half a cell per sample whatever the window, so that growth is free;
+    // with overlap it is taken only while the grid stays small.
+    for (long next = win * 2; next <= 4096 && next <= samples / 150; next *= 2) {
+        double cells = (double)frame_count(samples, next, next / overlap_for(next)) * (next / 2 + 1);
+        if (overlap_for(next) > 1 && cells > 2.5e6)
+            break;
+        win = next;
     }
+    while (overlap_for(win) > max_overlap && win > min_window)
+        win /= 2;
+    Resolution r;
+    r.win_size = win;
+    r.overlap = std::min({overlap_for(win), max_overlap, win});
     while (r.overlap > 1 && 8.0 * frame_count(samples, r.win_size, r.win_size / r.overlap) * (r.win_size / 2 + 1) >
                                 k_grid_budget_bytes)
         r.overlap--;

@@ -1,47 +1,95 @@
-// Many files at once: each file is rendered in a child process forked from
-// the one that parsed the command line (so the plug-ins are loaded once),
-// up to -j N at a time.  A child's lines come back through a pipe, each
-// tagged as output or error; the parent prints them whole, keeps a
-// progress line on a terminal and ends with a summary.  A failing file
-// (even one that crashes its child) does not stop the others.
+// Many files at once: worker processes forked from the one that parsed
+// the command line (so the plug-ins are loaded once), -j N of them, each
+// taking files one after another from the parent over a pipe.  A worker
+// keeps the memory of one file for the next (large blocks stay in its heap
+// instead of going back to the system), which spares the page faults that
+// otherwise cost a fresh process nearly half its time.  A worker's lines
+// come back tagged as output, error or done; the parent prints them whole,
+// keeps a progress line on a terminal and ends with a summary.  A failing
+// file does not stop the others; a worker that crashes fails its file and
+// is replaced.
 #include "render.h"
 
+#include <malloc.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
+#include <cstdlib>
 
 namespace patchhost::render {
 
 namespace {
 
-struct Child {
-    size_t job = 0;
-    int fd = -1;
-    std::string pending; // bytes read that do not end a line yet
-    std::string errors;  // the child's error lines, printed when it ends
+constexpr size_t k_idle = (size_t)-1;
+
+struct Worker {
+    pid_t pid = -1;
+    int to = -1, from = -1; // job numbers in, tagged lines out
+    size_t job = k_idle;
+    std::string pending;    // bytes read that do not end a line yet
+    std::string errors;     // the current job's error lines
 };
 
-// In the child: renders one job, its lines tagged "O " or "E ", and exits.
-[[noreturn]] void child_main(const Options &o, const Job &job, int fd, bool serial)
+void write_all(int fd, const std::string &s)
+{
+    for (size_t done = 0; done < s.size();) {
+        ssize_t n = write(fd, s.data() + done, s.size() - done);
+        if (n <= 0)
+            return;
+        done += (size_t)n;
+    }
+}
+
+// In the worker: renders the jobs whose numbers arrive on `in` until it
+// closes; every line goes out tagged "O ", "E " or "D STATUS".
+[[noreturn]] void worker_main(const Options &o, const std::vector<Job> &jobs, int in, int out, bool serial)
 {
     maxhost::set_serial_workers(serial);
-    auto line = [fd](char tag, const std::string &text) {
-        std::string s = std::string(1, tag) + " " + text + "\n";
-        for (size_t done = 0; done < s.size();) {
-            ssize_t n = write(fd, s.data() + done, s.size() - done);
-            if (n <= 0)
-                break;
-            done += (size_t)n;
-        }
-    };
-    int status = render_one(o, job, [&](const std::string &t) { line('O', t); },
-                            [&](const std::string &t) { line('E', t); });
-    close(fd);
-    _exit(status);
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 1024 * 1024 * 1024);
+    FILE *f = fdopen(in, "r");
+    size_t job;
+    while (f && fscanf(f, "%zu", &job) == 1 && job < jobs.size()) {
+        int status = render_one(o, jobs[job], [&](const std::string &t) { write_all(out, "O " + t + "\n"); },
+                                [&](const std::string &t) { write_all(out, "E " + t + "\n"); });
+        write_all(out, "D " + std::to_string(status) + "\n");
+    }
+    _exit(0);
+}
+
+bool spawn(const Options &o, const std::vector<Job> &jobs, bool serial, std::vector<Worker> *workers)
+{
+    int to[2], from[2];
+    if (pipe(to) != 0)
+        return false;
+    if (pipe(from) != 0) {
+        close(to[0]), close(to[1]);
+        return false;
+    }
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(to[1]);
+        close(from[0]);
+        for (const Worker &w : *workers)
+            close(w.to), close(w.from);
+        worker_main(o, jobs, to[0], from[1], serial);
+    }
+    close(to[0]);
+    close(from[1]);
+    if (pid < 0) {
+        close(to[1]), close(from[0]);
+        return false;
+    }
+    Worker w;
+    w.pid = pid;
+    w.to = to[1];
+    w.from = from[0];
+    workers->push_back(w);
+    return true;
 }
 
 class Progress {
@@ -70,83 +118,96 @@ private:
 
 int run_batch(const Options &o, const std::vector<Job> &jobs)
 {
-    const long slots = o.jobs > 0 ? o.jobs : std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
+    const long slots = std::min<long>(o.jobs > 0 ? o.jobs : std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)),
+                                      (long)jobs.size());
     // Several files at once share the processors between them; one at a
     // time, the analysis spreads over the host's workers.
-    const bool serial = slots > 1 && jobs.size() > 1;
+    const bool serial = slots > 1;
     const bool print_wrote = !isatty(STDOUT_FILENO);
     Progress progress(jobs.size(), !o.quiet && isatty(STDERR_FILENO));
-    std::map<pid_t, Child> running;
+    signal(SIGPIPE, SIG_IGN); // a worker that died is noticed by its closed pipe
+    fflush(stdout);
+    fflush(stderr);
+    std::vector<Worker> workers;
     std::vector<std::string> failed;
     size_t next = 0, done = 0;
     int worst = status_ok;
-    fflush(stdout);
-    fflush(stderr);
-    while (next < jobs.size() || !running.empty()) {
-        while (next < jobs.size() && (long)running.size() < slots) {
-            int fds[2];
-            if (pipe(fds) != 0) {
-                perror("patchhost render: pipe");
-                return status_failed;
-            }
-            pid_t pid = fork();
-            if (pid == 0) {
-                close(fds[0]);
-                child_main(o, jobs[next], fds[1], serial);
-            }
-            close(fds[1]);
-            if (pid < 0) {
-                close(fds[0]);
-                perror("patchhost render: fork");
-                return status_failed;
-            }
-            running[pid] = {next++, fds[0], "", ""};
-            progress.show(done, failed.size(), jobs[running[pid].job].in);
+    auto finish = [&](Worker &w, int status) {
+        done++;
+        if (status != status_ok) {
+            failed.push_back(jobs[w.job].in);
+            worst = std::max(worst, status);
         }
+        progress.clear();
+        fputs(w.errors.c_str(), stderr);
+        progress.show(done, failed.size(), jobs[w.job].in);
+        w.errors.clear();
+        w.job = k_idle;
+    };
+    while (done < jobs.size()) {
+        while ((long)workers.size() < slots && workers.size() < jobs.size() - done)
+            if (!spawn(o, jobs, serial, &workers)) {
+                perror("patchhost render: cannot start a worker");
+                if (workers.empty())
+                    return status_failed;
+                break;
+            }
+        for (Worker &w : workers)
+            if (w.job == k_idle && next < jobs.size()) {
+                w.job = next++;
+                write_all(w.to, std::to_string(w.job) + "\n");
+                progress.show(done, failed.size(), jobs[w.job].in);
+            } else if (w.job == k_idle && w.to >= 0) {
+                close(w.to); // nothing left: the worker ends
+                w.to = -1;
+            }
         std::vector<pollfd> polls;
-        for (auto &[pid, c] : running)
-            polls.push_back({c.fd, POLLIN, 0});
+        for (const Worker &w : workers)
+            polls.push_back({w.from, POLLIN, 0});
         if (poll(polls.data(), polls.size(), -1) < 0)
             continue;
-        for (const pollfd &p : polls) {
-            if (!p.revents)
+        for (size_t i = 0; i < polls.size(); i++) {
+            if (!polls[i].revents)
                 continue;
-            auto it = std::find_if(running.begin(), running.end(), [&](auto &e) { return e.second.fd == p.fd; });
-            Child &c = it->second;
+            Worker &w = workers[i];
             char buf[4096];
-            ssize_t n = read(c.fd, buf, sizeof buf);
-            if (n > 0) {
-                c.pending.append(buf, (size_t)n);
-                size_t nl;
-                while ((nl = c.pending.find('\n')) != std::string::npos) {
-                    std::string line = c.pending.substr(0, nl);
-                    c.pending.erase(0, nl + 1);
-                    if (line.rfind("E ", 0) == 0)
-                        c.errors += "patchhost render: " + line.substr(2) + "\n";
-                    else if (print_wrote && line.size() > 2) {
-                        progress.clear();
-                        printf("%s\n", line.c_str() + 2);
-                        fflush(stdout);
-                    }
+            ssize_t n = read(w.from, buf, sizeof buf);
+            if (n <= 0) {
+                close(w.from);
+                if (w.to >= 0)
+                    close(w.to);
+                waitpid(w.pid, nullptr, 0);
+                if (w.job != k_idle) {
+                    w.errors += "patchhost render: " + jobs[w.job].in + ": the render crashed\n";
+                    finish(w, status_failed);
                 }
+                w.pid = -1;
                 continue;
             }
-            close(c.fd);
-            int raw = 0;
-            waitpid(it->first, &raw, 0);
-            int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : status_failed;
-            if (!WIFEXITED(raw))
-                c.errors += "patchhost render: " + jobs[c.job].in + ": the render crashed\n";
-            done++;
-            if (status != status_ok) {
-                failed.push_back(jobs[c.job].in);
-                worst = std::max(worst, status);
+            w.pending.append(buf, (size_t)n);
+            size_t nl;
+            while ((nl = w.pending.find('\n')) != std::string::npos) {
+                std::string line = w.pending.substr(0, nl);
+                w.pending.erase(0, nl + 1);
+                if (line.rfind("E ", 0) == 0) {
+                    w.errors += "patchhost render: " + line.substr(2) + "\n";
+                } else if (line.rfind("D ", 0) == 0 && w.job != k_idle) {
+                    finish(w, atoi(line.c_str() + 2));
+                } else if (line.rfind("O ", 0) == 0 && print_wrote) {
+                    progress.clear();
+                    printf("%s\n", line.c_str() + 2);
+                    fflush(stdout);
+                }
             }
-            progress.clear();
-            fputs(c.errors.c_str(), stderr);
-            progress.show(done, failed.size(), jobs[c.job].in);
-            running.erase(it);
         }
+        workers.erase(std::remove_if(workers.begin(), workers.end(), [](const Worker &w) { return w.pid < 0; }),
+                      workers.end());
+    }
+    for (Worker &w : workers) {
+        if (w.to >= 0)
+            close(w.to);
+        close(w.from);
+        waitpid(w.pid, nullptr, 0);
     }
     progress.clear();
     if (failed.empty()) {

@@ -34,16 +34,20 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a/b}'; }
 plain=$(best "$PATCHHOST" render "$work/ten.wav" -o "$work/ours.png" --plain --size 1200x1025)
 figure=$(best "$PATCHHOST" render "$work/ten.wav" -o "$work/figure.png")
 sox_t=$(best sox "$work/ten.wav" -n spectrogram -x 1200 -y 1025 -o "$work/sox.png")
-# The figure's plot is 1054 x 326 pixels inside its 1200 x 400 image.
-sox_fig=$(best sox "$work/ten.wav" -n spectrogram -x 1054 -y 326 -o "$work/sox-fig.png")
+# The figure's plot is 1054 x 326 pixels inside its 1200 x 400 image.  sox
+# is slow at that height (its FFT length 2 x 325 is not a power of two), so
+# the reference is its fast height above it, 513 rows.
+sox_fig=$(best sox "$work/ten.wav" -n spectrogram -x 1054 -y 513 -o "$work/sox-fig.png")
+sox_same=$(best sox "$work/ten.wav" -n spectrogram -x 1054 -y 326 -o "$work/sox-same.png")
 ff_t=$(best ffmpeg -y -i "$work/ten.wav" -lavfi showspectrumpic=s=1200x1024 "$work/ffmpeg.png")
 printf '\nrender of a 10-minute 48 kHz file, best of 3 (wall clock):\n'
 printf '  patchhost render --plain --size 1200x1025   %s s  (all 28,124 frames analysed)\n' "$plain"
 printf '  sox spectrogram -x 1200 -y 1025             %s s\n' "$sox_t"
 printf '  ffmpeg showspectrumpic=s=1200x1024          %s s\n' "$ff_t"
 printf '  patchhost render (default figure)           %s s\n' "$figure"
-printf '  sox spectrogram -x 1054 -y 326 (same plot)  %s s\n' "$sox_fig"
-printf '  figure / sox same plot                      %s  (target at most 1.10)\n' "$(ratio "$figure" "$sox_fig")"
+printf '  sox spectrogram -x 1054 -y 513             %s s\n' "$sox_fig"
+printf '  sox spectrogram -x 1054 -y 326 (same plot)  %s s\n' "$sox_same"
+printf '  figure / sox -y 513                         %s  (target at most 1.10)\n' "$(ratio "$figure" "$sox_fig")"
 
 # 100 one-minute files (hard links of one file: the same bytes to read).
 mkdir "$work/folder" "$work/out-batch" "$work/out-each"
