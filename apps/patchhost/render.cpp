@@ -31,12 +31,6 @@ namespace patchhost::render {
 
 namespace {
 
-bool is_folder(const std::string &path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 std::string lower_extension(const std::string &name)
 {
     size_t dot = name.find_last_of('.');

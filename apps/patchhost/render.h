@@ -51,6 +51,8 @@ std::vector<std::string> clamp_notes(t_object *spectrogram, const AttrList &attr
 // The --help text: every option, then every attribute of the class with
 // its type, range and default as registered.
 std::string help_text(t_object *spectrogram);
+// True when `path` names an existing folder.
+bool is_folder(const std::string &path);
 // The closest of `words` to `word` by edit distance, empty when none is near.
 std::string nearest(const std::string &word, const std::vector<std::string> &words);
 

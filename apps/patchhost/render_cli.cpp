@@ -125,12 +125,6 @@ bool parse_option(const std::string &a, const std::string *value, Options *o, bo
     return true;
 }
 
-bool is_folder(const std::string &path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 bool check_outputs(const Options &o, std::string *err)
 {
     if (o.inputs.empty()) {
@@ -231,8 +225,12 @@ std::string range_text(const maxhost::AttrInfo &a)
     };
     if (!a.enumvals.empty()) {
         std::string s;
-        for (size_t i = 0; i < a.enumvals.size(); i++)
-            s += (i ? ", " : "") + std::to_string(i) + " " + a.enumvals[i];
+        // '\1' holds an item together when the help text is wrapped.
+        for (size_t i = 0; i < a.enumvals.size(); i++) {
+            std::string item = std::to_string(i) + " " + a.enumvals[i];
+            std::replace(item.begin(), item.end(), ' ', '\1');
+            s += (i ? ", " : "") + item;
+        }
         return s;
     }
     if (a.style == "onoff")
@@ -247,6 +245,12 @@ std::string range_text(const maxhost::AttrInfo &a)
 }
 
 } // namespace
+
+bool is_folder(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 std::string nearest(const std::string &word, const std::vector<std::string> &words)
 {
@@ -385,18 +389,34 @@ std::string help_text(t_object *spectrogram)
          "exit status: 0 every image written; 1 an image could not be analysed or\n"
          "written; 2 a wrong command line or an unreadable input.\n"
          "\n"
-         "spectrogram~ attributes (@name value...; range, default):\n";
+         "spectrogram~ attributes (@name value...; enumerations take a name or a\n"
+         "number; range and default as the class registers them):\n";
     for (const maxhost::AttrInfo &a : maxhost::attributes_of(spectrogram)) {
-        s << "  @" << a.name;
-        for (size_t pad = a.name.size() + 1; pad < 22; pad++)
-            s << ' ';
-        s << range_text(a) << "; default " << (a.default_value.empty() ? "none" : atoms_text(a.default_value));
+        std::string def = atoms_text(a.default_value);
+        std::string text = range_text(a) + "; default " + (def.empty() ? "\"\"" : def);
         for (const auto &[reserved, instead] : k_reserved)
             if (a.name == reserved)
-                s << " (set by render: " << instead << ")";
-        s << "\n";
+                text += " (set by render: " + instead + ")";
+        // Wrapped at 79 columns under the description column.
+        std::string line = "  @" + a.name;
+        line.resize(std::max<size_t>(line.size() + 1, 24), ' ');
+        std::istringstream words(text);
+        std::string word;
+        bool first = true;
+        while (words >> word) {
+            if (!first && line.size() + 1 + word.size() > 79) {
+                s << line << "\n";
+                line = std::string(24, ' ');
+                first = true;
+            }
+            line += (first ? "" : " ") + word;
+            first = false;
+        }
+        s << line << "\n";
     }
-    return s.str();
+    std::string text = s.str();
+    std::replace(text.begin(), text.end(), '\1', ' ');
+    return text;
 }
 
 } // namespace patchhost::render

@@ -8,7 +8,6 @@
 
 #include <cairo.h>
 
-#include <algorithm>
 #include <cmath>
 
 namespace patchhost::render {

@@ -118,7 +118,7 @@ bool full_fits(t_object *sg, const Sound &snd, const Job &job, const Say &err)
         return true;
     err(job.in + ": --full would make a " + std::to_string(w) + " x " + std::to_string(h) +
         " image, over the limit of " + std::to_string(k_max_side) +
-        " pixels a side and 2 GiB: use --size WxH (or a larger @win_overlap hop, i.e. a smaller overlap)");
+        " pixels a side and 2 GiB: use --size WxH instead, or fewer frames (a smaller @win_overlap)");
     return false;
 }
 
@@ -164,14 +164,15 @@ int render_figure(const Options &o, const Job &job, t_object *patcher, t_object 
         maxhost::attr_set(sg, "win_size", {long_atom(r.win_size)});
         maxhost::attr_set(sg, "win_overlap", {long_atom(r.overlap)});
     }
-    t_jrgba clear = {0, 0, 0, 0};
-    maxhost::Atoms none = {long_atom(0)};
-    maxhost::attr_set(sg, "freq_text", none);
-    maxhost::attr_set(sg, "time_text", none);
-    t_atom transparent[4];
-    atom_setfloat(transparent, clear.red), atom_setfloat(transparent + 1, clear.green);
-    atom_setfloat(transparent + 2, clear.blue), atom_setfloat(transparent + 3, clear.alpha);
-    maxhost::attr_set(sg, "selection_linecolor", maxhost::Atoms(transparent, transparent + 4));
+    // The plot is the bare image: the figure draws the labels, and the
+    // (empty) selection box is made invisible.
+    maxhost::Atoms off = {long_atom(0)};
+    maxhost::Atoms transparent(4);
+    for (t_atom &a : transparent)
+        atom_setfloat(&a, 0);
+    maxhost::attr_set(sg, "freq_text", off);
+    maxhost::attr_set(sg, "time_text", off);
+    maxhost::attr_set(sg, "selection_linecolor", transparent);
     maxhost::box_set_size(sg, l.plot_w, l.plot_h);
 
     std::vector<Panel> panels;
@@ -195,7 +196,7 @@ int render_figure(const Options &o, const Job &job, t_object *patcher, t_object 
     info.mag_min = attr_float(sg, "mag_min");
     info.mag_max = attr_float(sg, "mag_max");
     t_object *bar = box(patcher, "gradix", "", {0, 0, (double)l.bar_w, (double)l.bar_h},
-                        {{"textcolor", maxhost::Atoms(transparent, transparent + 4)}});
+                        {{"textcolor", transparent}});
     maxhost::connect(patcher, bar, 0, sg, 0);
     maxhost::send(bar, 0, gensym("bang"), 0, nullptr);
     maxhost::paint_box(bar, &info.bar);

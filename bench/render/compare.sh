@@ -6,15 +6,15 @@
 #     the default figure next to sox drawing the same plot size;
 #   - a folder of 100 one-minute files rendered in one call (-j the
 #     processors) next to the same files one call each.
-# sox and ffmpeg are installed here for the benchmark only.
+# sox, ffmpeg and GNU time are installed here for the benchmark only.
 set -euo pipefail
 BUILD="$1"
 PATCHHOST="$BUILD/apps/patchhost/patchhost"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-if ! command -v sox >/dev/null || ! command -v ffmpeg >/dev/null; then
-    echo "installing sox and ffmpeg for the comparison" >&2
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends sox ffmpeg >/dev/null
+if ! command -v sox >/dev/null || ! command -v ffmpeg >/dev/null || [[ ! -x /usr/bin/time ]]; then
+    echo "installing sox, ffmpeg and time for the comparison" >&2
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends sox ffmpeg time >/dev/null
 fi
 "$BUILD/apps/demo/make-demo-sound" "$work/ten.wav" 600 1
 
@@ -30,24 +30,44 @@ best() { # command...: the best wall time of three runs, in seconds
     printf '%.3f' "$b"
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", a/b}'; }
+timed() { # command: prints "WALL CPU" in seconds (CPU = user + system)
+    /usr/bin/time -f '%e %U %S' bash -c "$1" 2>&1 >/dev/null | tail -1 | awk '{printf "%.3f %.3f\n", $1, $2 + $3}'
+}
+min() { awk -v a="$1" -v b="$2" 'BEGIN{print (b<a)?b:a}'; }
+# Two commands, alternating `rounds` times so that both see the same load on
+# a shared machine; sets A_WALL A_CPU B_WALL B_CPU to the best of each.
+alternate() { # rounds command-a command-b
+    A_WALL=999 A_CPU=999 B_WALL=999 B_CPU=999
+    local w c
+    for _ in $(seq "$1"); do
+        read -r w c < <(timed "$2")
+        A_WALL=$(min "$A_WALL" "$w") A_CPU=$(min "$A_CPU" "$c")
+        read -r w c < <(timed "$3")
+        B_WALL=$(min "$B_WALL" "$w") B_CPU=$(min "$B_CPU" "$c")
+    done
+}
+export PATCHHOST work
 
 plain=$(best "$PATCHHOST" render "$work/ten.wav" -o "$work/ours.png" --plain --size 1200x1025)
-figure=$(best "$PATCHHOST" render "$work/ten.wav" -o "$work/figure.png")
 sox_t=$(best sox "$work/ten.wav" -n spectrogram -x 1200 -y 1025 -o "$work/sox.png")
+ff_t=$(best ffmpeg -y -i "$work/ten.wav" -lavfi showspectrumpic=s=1200x1024 "$work/ffmpeg.png")
 # The figure's plot is 1054 x 326 pixels inside its 1200 x 400 image.  sox
 # is slow at that height (its FFT length 2 x 325 is not a power of two), so
 # the reference is its fast height above it, 513 rows.
-sox_fig=$(best sox "$work/ten.wav" -n spectrogram -x 1054 -y 513 -o "$work/sox-fig.png")
 sox_same=$(best sox "$work/ten.wav" -n spectrogram -x 1054 -y 326 -o "$work/sox-same.png")
-ff_t=$(best ffmpeg -y -i "$work/ten.wav" -lavfi showspectrumpic=s=1200x1024 "$work/ffmpeg.png")
+alternate 5 '"$PATCHHOST" render "$work/ten.wav" -o "$work/figure.png"' \
+    'sox -V1 "$work/ten.wav" -n spectrogram -x 1054 -y 513 -o "$work/sox-fig.png"'
 printf '\nrender of a 10-minute 48 kHz file, best of 3 (wall clock):\n'
 printf '  patchhost render --plain --size 1200x1025   %s s  (all 28,124 frames analysed)\n' "$plain"
 printf '  sox spectrogram -x 1200 -y 1025             %s s\n' "$sox_t"
 printf '  ffmpeg showspectrumpic=s=1200x1024          %s s\n' "$ff_t"
-printf '  patchhost render (default figure)           %s s\n' "$figure"
-printf '  sox spectrogram -x 1054 -y 513             %s s\n' "$sox_fig"
 printf '  sox spectrogram -x 1054 -y 326 (same plot)  %s s\n' "$sox_same"
-printf '  figure / sox -y 513                         %s  (target at most 1.10)\n' "$(ratio "$figure" "$sox_fig")"
+printf 'the default figure next to sox, best of 5 alternating (load %s):\n' "$(cut -d' ' -f1 /proc/loadavg)"
+printf '                                              wall       processor\n'
+printf '  patchhost render (default figure)           %7.3f s  %7.3f s\n' "$A_WALL" "$A_CPU"
+printf '  sox spectrogram -x 1054 -y 513             %7.3f s  %7.3f s\n' "$B_WALL" "$B_CPU"
+printf '  figure / sox                                %7s    %7s    (target at most 1.10)\n' \
+    "$(ratio "$A_WALL" "$B_WALL")" "$(ratio "$A_CPU" "$B_CPU")"
 
 # 100 one-minute files (hard links of one file: the same bytes to read).
 mkdir "$work/folder" "$work/out-batch" "$work/out-each"
@@ -58,9 +78,13 @@ each() {
         "$PATCHHOST" render "$f" -o "$work/out-each/$(basename "$f" .wav).png" || return 1
     done
 }
-batch=$(best "$PATCHHOST" render "$work/folder" -o "$work/out-batch/" --quiet)
-one_each=$(best each)
-printf '\n100 one-minute 48 kHz files, default figure, best of 3 (wall clock, %s processors):\n' "$(nproc)"
-printf '  patchhost render FOLDER -o DIR/             %s s\n' "$batch"
-printf '  patchhost render FILE, one call per file    %s s\n' "$one_each"
-printf '  speed-up                                    %s  (target at least 1.50)\n' "$(ratio "$one_each" "$batch")"
+batch() { "$PATCHHOST" render "$work/folder" -o "$work/out-batch/" --quiet; }
+export -f each batch
+alternate 3 batch each
+printf '\n100 one-minute 48 kHz files, default figure, best of 3 alternating (%s processors, load %s):\n' \
+    "$(nproc)" "$(cut -d' ' -f1 /proc/loadavg)"
+printf '                                              wall       processor\n'
+printf '  patchhost render FOLDER -o DIR/             %7.3f s  %7.3f s\n' "$A_WALL" "$A_CPU"
+printf '  patchhost render FILE, one call per file    %7.3f s  %7.3f s\n' "$B_WALL" "$B_CPU"
+printf '  speed-up                                    %7s    %7s    (target at least 1.50)\n' \
+    "$(ratio "$B_WALL" "$A_WALL")" "$(ratio "$B_CPU" "$A_CPU")"
