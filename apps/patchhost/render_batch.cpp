@@ -92,134 +92,160 @@ bool spawn(const Options &o, const std::vector<Job> &jobs, bool serial, std::vec
     return true;
 }
 
-class Progress {
+// The parent's side: workers, the queue of jobs, the progress line and
+// the tally.
+class Batch {
 public:
-    Progress(size_t total, bool shown) : total_(total), shown_(shown) {}
-    void clear()
+    Batch(const Options &o, const std::vector<Job> &jobs)
+        : o_(o), jobs_(jobs),
+          slots_(std::min<long>(o.jobs > 0 ? o.jobs : std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)),
+                                (long)jobs.size())),
+          print_wrote_(!isatty(STDOUT_FILENO)), progress_(!o.quiet && isatty(STDERR_FILENO))
     {
-        if (shown_)
-            fprintf(stderr, "\r\033[K");
     }
-    void show(size_t done, size_t failed, const std::string &name)
+
+    int run()
     {
-        if (!shown_)
-            return;
-        fprintf(stderr, "\r\033[K[%zu/%zu]%s %s", done, total_,
-                failed ? (" " + std::to_string(failed) + " failed").c_str() : "", name.c_str());
+        // Several files at once share the processors between them; one at
+        // a time, the analysis spreads over the host's workers.
+        const bool serial = slots_ > 1;
+        signal(SIGPIPE, SIG_IGN); // a worker that died is noticed by its closed pipe
+        fflush(stdout);
         fflush(stderr);
+        while (done_ < jobs_.size()) {
+            while ((long)workers_.size() < slots_ && workers_.size() < jobs_.size() - done_)
+                if (!spawn(o_, jobs_, serial, &workers_)) {
+                    perror("patchhost render: cannot start a worker");
+                    if (workers_.empty())
+                        return status_failed;
+                    break;
+                }
+            hand_out();
+            std::vector<pollfd> polls;
+            for (const Worker &w : workers_)
+                polls.push_back({w.from, POLLIN, 0});
+            if (poll(polls.data(), polls.size(), -1) < 0)
+                continue;
+            for (size_t i = 0; i < polls.size(); i++)
+                if (polls[i].revents)
+                    read_from(workers_[i]);
+            workers_.erase(std::remove_if(workers_.begin(), workers_.end(), [](const Worker &w) { return w.pid < 0; }),
+                           workers_.end());
+        }
+        for (Worker &w : workers_) {
+            if (w.to >= 0)
+                close(w.to);
+            close(w.from);
+            waitpid(w.pid, nullptr, 0);
+        }
+        summary();
+        return worst_;
     }
 
 private:
-    size_t total_;
-    bool shown_;
+    // Gives every idle worker the next job; with none left, lets it end.
+    void hand_out()
+    {
+        for (Worker &w : workers_)
+            if (w.job == k_idle && next_ < jobs_.size()) {
+                w.job = next_++;
+                write_all(w.to, std::to_string(w.job) + "\n");
+                show(jobs_[w.job].in);
+            } else if (w.job == k_idle && w.to >= 0) {
+                close(w.to);
+                w.to = -1;
+            }
+    }
+
+    // Reads what a worker wrote; at its end, a job it held has failed.
+    void read_from(Worker &w)
+    {
+        char buf[4096];
+        ssize_t n = read(w.from, buf, sizeof buf);
+        if (n <= 0) {
+            close(w.from);
+            if (w.to >= 0)
+                close(w.to);
+            waitpid(w.pid, nullptr, 0);
+            if (w.job != k_idle) {
+                w.errors += "patchhost render: " + jobs_[w.job].in + ": the render crashed\n";
+                finish(w, status_failed);
+            }
+            w.pid = -1;
+            return;
+        }
+        w.pending.append(buf, (size_t)n);
+        size_t nl;
+        while ((nl = w.pending.find('\n')) != std::string::npos) {
+            std::string line = w.pending.substr(0, nl);
+            w.pending.erase(0, nl + 1);
+            if (line.rfind("E ", 0) == 0) {
+                w.errors += "patchhost render: " + line.substr(2) + "\n";
+            } else if (line.rfind("D ", 0) == 0 && w.job != k_idle) {
+                finish(w, atoi(line.c_str() + 2));
+            } else if (line.rfind("O ", 0) == 0 && print_wrote_) {
+                clear();
+                printf("%s\n", line.c_str() + 2);
+                fflush(stdout);
+            }
+        }
+    }
+
+    void finish(Worker &w, int status)
+    {
+        done_++;
+        if (status != status_ok) {
+            failed_.push_back(jobs_[w.job].in);
+            worst_ = std::max(worst_, status);
+        }
+        clear();
+        fputs(w.errors.c_str(), stderr);
+        show(jobs_[w.job].in);
+        w.errors.clear();
+        w.job = k_idle;
+    }
+
+    void clear()
+    {
+        if (progress_)
+            fprintf(stderr, "\r\033[K");
+    }
+
+    void show(const std::string &name)
+    {
+        if (!progress_)
+            return;
+        std::string failed = failed_.empty() ? "" : " " + std::to_string(failed_.size()) + " failed";
+        fprintf(stderr, "\r\033[K[%zu/%zu]%s %s", done_, jobs_.size(), failed.c_str(), name.c_str());
+        fflush(stderr);
+    }
+
+    void summary()
+    {
+        clear();
+        if (failed_.empty()) {
+            fprintf(stderr, "patchhost render: rendered %zu files\n", jobs_.size());
+            return;
+        }
+        fprintf(stderr, "patchhost render: rendered %zu of %zu files; failed:", jobs_.size() - failed_.size(),
+                jobs_.size());
+        for (const std::string &f : failed_)
+            fprintf(stderr, " %s", f.c_str());
+        fprintf(stderr, "\n");
+    }
+
+    const Options &o_;
+    const std::vector<Job> &jobs_;
+    const long slots_;
+    const bool print_wrote_, progress_;
+    std::vector<Worker> workers_;
+    std::vector<std::string> failed_;
+    size_t next_ = 0, done_ = 0;
+    int worst_ = status_ok;
 };
 
 } // namespace
 
-int run_batch(const Options &o, const std::vector<Job> &jobs)
-{
-    const long slots = std::min<long>(o.jobs > 0 ? o.jobs : std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)),
-                                      (long)jobs.size());
-    // Several files at once share the processors between them; one at a
-    // time, the analysis spreads over the host's workers.
-    const bool serial = slots > 1;
-    const bool print_wrote = !isatty(STDOUT_FILENO);
-    Progress progress(jobs.size(), !o.quiet && isatty(STDERR_FILENO));
-    signal(SIGPIPE, SIG_IGN); // a worker that died is noticed by its closed pipe
-    fflush(stdout);
-    fflush(stderr);
-    std::vector<Worker> workers;
-    std::vector<std::string> failed;
-    size_t next = 0, done = 0;
-    int worst = status_ok;
-    auto finish = [&](Worker &w, int status) {
-        done++;
-        if (status != status_ok) {
-            failed.push_back(jobs[w.job].in);
-            worst = std::max(worst, status);
-        }
-        progress.clear();
-        fputs(w.errors.c_str(), stderr);
-        progress.show(done, failed.size(), jobs[w.job].in);
-        w.errors.clear();
-        w.job = k_idle;
-    };
-    while (done < jobs.size()) {
-        while ((long)workers.size() < slots && workers.size() < jobs.size() - done)
-            if (!spawn(o, jobs, serial, &workers)) {
-                perror("patchhost render: cannot start a worker");
-                if (workers.empty())
-                    return status_failed;
-                break;
-            }
-        for (Worker &w : workers)
-            if (w.job == k_idle && next < jobs.size()) {
-                w.job = next++;
-                write_all(w.to, std::to_string(w.job) + "\n");
-                progress.show(done, failed.size(), jobs[w.job].in);
-            } else if (w.job == k_idle && w.to >= 0) {
-                close(w.to); // nothing left: the worker ends
-                w.to = -1;
-            }
-        std::vector<pollfd> polls;
-        for (const Worker &w : workers)
-            polls.push_back({w.from, POLLIN, 0});
-        if (poll(polls.data(), polls.size(), -1) < 0)
-            continue;
-        for (size_t i = 0; i < polls.size(); i++) {
-            if (!polls[i].revents)
-                continue;
-            Worker &w = workers[i];
-            char buf[4096];
-            ssize_t n = read(w.from, buf, sizeof buf);
-            if (n <= 0) {
-                close(w.from);
-                if (w.to >= 0)
-                    close(w.to);
-                waitpid(w.pid, nullptr, 0);
-                if (w.job != k_idle) {
-                    w.errors += "patchhost render: " + jobs[w.job].in + ": the render crashed\n";
-                    finish(w, status_failed);
-                }
-                w.pid = -1;
-                continue;
-            }
-            w.pending.append(buf, (size_t)n);
-            size_t nl;
-            while ((nl = w.pending.find('\n')) != std::string::npos) {
-                std::string line = w.pending.substr(0, nl);
-                w.pending.erase(0, nl + 1);
-                if (line.rfind("E ", 0) == 0) {
-                    w.errors += "patchhost render: " + line.substr(2) + "\n";
-                } else if (line.rfind("D ", 0) == 0 && w.job != k_idle) {
-                    finish(w, atoi(line.c_str() + 2));
-                } else if (line.rfind("O ", 0) == 0 && print_wrote) {
-                    progress.clear();
-                    printf("%s\n", line.c_str() + 2);
-                    fflush(stdout);
-                }
-            }
-        }
-        workers.erase(std::remove_if(workers.begin(), workers.end(), [](const Worker &w) { return w.pid < 0; }),
-                      workers.end());
-    }
-    for (Worker &w : workers) {
-        if (w.to >= 0)
-            close(w.to);
-        close(w.from);
-        waitpid(w.pid, nullptr, 0);
-    }
-    progress.clear();
-    if (failed.empty()) {
-        fprintf(stderr, "patchhost render: rendered %zu files\n", jobs.size());
-    } else {
-        fprintf(stderr, "patchhost render: rendered %zu of %zu files; failed:", jobs.size() - failed.size(),
-                jobs.size());
-        for (const std::string &f : failed)
-            fprintf(stderr, " %s", f.c_str());
-        fprintf(stderr, "\n");
-    }
-    return worst;
-}
+int run_batch(const Options &o, const std::vector<Job> &jobs) { return Batch(o, jobs).run(); }
 
 } // namespace patchhost::render

@@ -142,6 +142,31 @@ std::string channel_text(long channel, long channels)
     return "channel " + std::to_string(channel) + " of " + std::to_string(channels);
 }
 
+maxhost::Atoms transparent()
+{
+    maxhost::Atoms rgba(4);
+    for (t_atom &a : rgba)
+        atom_setfloat(&a, 0);
+    return rgba;
+}
+
+// Makes the box the bare plot at the plot's size, with the resolution
+// chosen for it unless the user set one.  The figure draws the labels, and
+// the (empty) selection box is made invisible.
+void set_up_plot(const Options &o, t_object *sg, const Sound &snd, const Layout &l)
+{
+    if (!user_set(o, "win_size") && !user_set(o, "win_overlap") && !user_set(o, "win_zero_pad")) {
+        Resolution r = choose_resolution(snd.frames, l.plot_w, l.plot_h);
+        maxhost::attr_set(sg, "win_zero_pad", {long_atom(1)});
+        maxhost::attr_set(sg, "win_size", {long_atom(r.win_size)});
+        maxhost::attr_set(sg, "win_overlap", {long_atom(r.overlap)});
+    }
+    maxhost::attr_set(sg, "freq_text", {long_atom(0)});
+    maxhost::attr_set(sg, "time_text", {long_atom(0)});
+    maxhost::attr_set(sg, "selection_linecolor", transparent());
+    maxhost::box_set_size(sg, l.plot_w, l.plot_h);
+}
+
 // The figure: each channel analysed and painted in turn by the same box.
 int render_figure(const Options &o, const Job &job, t_object *patcher, t_object *sg, const Sound &snd,
                   const Say &out, const Say &err)
@@ -158,23 +183,7 @@ int render_figure(const Options &o, const Job &job, t_object *patcher, t_object 
             " leaves no room for the plot: make it larger, or use --plain");
         return status_usage;
     }
-    if (!user_set(o, "win_size") && !user_set(o, "win_overlap") && !user_set(o, "win_zero_pad")) {
-        Resolution r = choose_resolution(snd.frames, l.plot_w, l.plot_h);
-        maxhost::attr_set(sg, "win_zero_pad", {long_atom(1)});
-        maxhost::attr_set(sg, "win_size", {long_atom(r.win_size)});
-        maxhost::attr_set(sg, "win_overlap", {long_atom(r.overlap)});
-    }
-    // The plot is the bare image: the figure draws the labels, and the
-    // (empty) selection box is made invisible.
-    maxhost::Atoms off = {long_atom(0)};
-    maxhost::Atoms transparent(4);
-    for (t_atom &a : transparent)
-        atom_setfloat(&a, 0);
-    maxhost::attr_set(sg, "freq_text", off);
-    maxhost::attr_set(sg, "time_text", off);
-    maxhost::attr_set(sg, "selection_linecolor", transparent);
-    maxhost::box_set_size(sg, l.plot_w, l.plot_h);
-
+    set_up_plot(o, sg, snd, l);
     std::vector<Panel> panels;
     for (long c : channels) {
         maxhost::attr_set(sg, "buffer_chan", {long_atom(c)});
@@ -196,7 +205,7 @@ int render_figure(const Options &o, const Job &job, t_object *patcher, t_object 
     info.mag_min = attr_float(sg, "mag_min");
     info.mag_max = attr_float(sg, "mag_max");
     t_object *bar = box(patcher, "gradix", "", {0, 0, (double)l.bar_w, (double)l.bar_h},
-                        {{"textcolor", transparent}});
+                        {{"textcolor", transparent()}});
     maxhost::connect(patcher, bar, 0, sg, 0);
     maxhost::send(bar, 0, gensym("bang"), 0, nullptr);
     maxhost::paint_box(bar, &info.bar);
