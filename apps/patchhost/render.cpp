@@ -73,10 +73,6 @@ std::string stem(const std::string &path)
 bool make_jobs(const Options &o, std::vector<Job> *jobs, std::string *err)
 {
     const bool folder_out = o.out.back() == '/' || is_folder(o.out);
-    if (folder_out && !is_folder(o.out) && mkdir(o.out.c_str(), 0777) != 0) {
-        *err = "cannot make the output folder " + o.out;
-        return false;
-    }
     std::map<std::string, std::string> written_by;
     for (const std::string &in : o.inputs) {
         std::vector<std::string> files = is_folder(in) ? sound_files(in) : std::vector<std::string>{in};
@@ -96,6 +92,10 @@ bool make_jobs(const Options &o, std::vector<Job> *jobs, std::string *err)
             }
             jobs->push_back(j);
         }
+    }
+    if (folder_out && !is_folder(o.out) && mkdir(o.out.c_str(), 0777) != 0) {
+        *err = "cannot make the output folder " + o.out;
+        return false;
     }
     return true;
 }
