@@ -137,10 +137,10 @@ int render_main(int argc, char **argv)
     // inline, so that no worker thread exists before a batch forks.
     maxhost::set_serial_workers(true);
     t_object *patcher = maxhost::patcher_new("");
-    maxhost::BoxSpec spec;
-    spec.maxclass = "spectrogram~";
-    spec.rect = {0, 0, 100, 100};
-    t_object *probe = maxhost::box_new(patcher, spec);
+    maxhost::BoxSpec made;
+    made.maxclass = "spectrogram~";
+    made.rect = {0, 0, 100, 100};
+    t_object *probe = maxhost::box_new(patcher, made);
     if (!probe || maxhost::box_is_placeholder(probe)) {
         maxhost::patcher_free(patcher);
         fprintf(stderr, "patchhost render: the spectrogram~ plug-in cannot be loaded\n");

@@ -56,13 +56,13 @@ t_atom symbol_atom(const std::string &s)
 
 t_object *box(t_object *patcher, const std::string &maxclass, const std::string &text, t_rect rect, AttrList attrs)
 {
-    maxhost::BoxSpec spec;
-    spec.maxclass = maxclass;
-    spec.text = text;
-    spec.id = maxclass;
-    spec.rect = rect;
-    spec.attrs = std::move(attrs);
-    return maxhost::box_new(patcher, spec);
+    maxhost::BoxSpec made;
+    made.maxclass = maxclass;
+    made.text = text;
+    made.id = maxclass;
+    made.rect = rect;
+    made.attrs = std::move(attrs);
+    return maxhost::box_new(patcher, made);
 }
 
 void send_write(t_object *target, const std::string &path, long w, long h)
