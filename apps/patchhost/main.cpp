@@ -1,7 +1,7 @@
 // patchhost: runs a Max patch without a screen.
 //
 //   patchhost run PATCH.maxpat [--script FILE|-] [--transcript FILE] [--path DIR]...
-//   patchhost render IN.(wav|aif|flac) -o OUT.png [options]   (see render.cpp)
+//   patchhost render IN... -o OUT.png|DIR/ [options]   (see render.cpp)
 //   patchhost serve [PATCH.maxpat | SOUND_FILE] [--port N] [--host ADDR]   (see serve_main.cpp)
 //   patchhost classes NAME... [--path DIR]...   (see classes.cpp)
 //
@@ -30,8 +30,8 @@ struct Options {
 void usage()
 {
     fprintf(stderr, "usage: patchhost run PATCH.maxpat [--script FILE|-] [--transcript FILE] [--path DIR]...\n"
-                    "       patchhost render IN.wav -o OUT.png [--size WxH] [--full] [--channel N]\n"
-                    "                        [--colorbar BAR.png] [@attribute value...]\n"
+                    "       patchhost render IN... -o OUT.png|DIR/ [options] [@attribute value...]\n"
+                    "                        (patchhost render --help lists them)\n"
                     "       patchhost serve [PATCH.maxpat | SOUND_FILE] [--port N] [--host ADDR]\n"
                     "       patchhost classes NAME... [--path DIR]...\n");
 }

@@ -1,178 +1,176 @@
-// patchhost render: a sound file's spectrogram as a PNG, through a real
-// patch (a buffer~ reading the file, a spectrogram~ box of the requested
-// size, and a gradix patched into it for the colour bar).
+// patchhost render: sound files' spectrograms as PNGs, through a real patch
+// (a buffer~ reading the file, a spectrogram~ box, a gradix for the colour
+// bar).
 //
-//   patchhost render IN.(wav|aif|flac|ogg) -o OUT.png [--size WxH] [--full]
-//                    [--channel N] [--colorbar BAR.png] [@attribute value...]
+//   patchhost render IN... -o OUT.png|DIR/ [--size WxH] [--plain] [--full]
+//                    [--channel N|all] [--colorbar BAR.png] [-j N] [--quiet]
+//                    [@attribute value...]
 //
-// --size is the box size (default 1200x400): the image has that size, with
-// labels.  --full writes one pixel per analysis cell instead.  --channel
-// picks the channel (0 = the mean of all; default 1).  @attribute value...
-// sets spectrogram~ attributes, e.g. @mag_scale 0 @color_scheme 1.
-// Prints "wrote ..." per file; exit status 0, 1 on a write failure, 2 on
-// bad arguments or an unreadable sound file.
+// The default image is a figure: the plot framed by axes with round ticks,
+// their titles, the colour bar with its dB values and a title line
+// (render_figure.cpp), with an analysis fitted to the plot.  --plain is the
+// box image with the object's own labels, --full the object's
+// one-pixel-per-cell export.  The command line is checked against the
+// spectrogram~ class as registered before anything is analysed
+// (render_cli.cpp); one file renders here, several in parallel child
+// processes (render_batch.cpp).  Exit status: 0 every image written; 1 an
+// image could not be analysed or written; 2 a wrong command line or an
+// unreadable input.
 #include "patchhost.h"
+#include "render.h"
 
-#include <unistd.h>
+#include <dirent.h>
+#include <sys/stat.h>
 
-#include <climits>
+#include <algorithm>
 #include <cstdlib>
-#include <string>
+#include <map>
+#include <set>
+
+namespace patchhost::render {
 
 namespace {
 
-struct RenderOptions {
-    std::string in, out, colorbar;
-    long width = 1200, height = 400;
-    bool full = false;
-    long channel = 1;
-    std::vector<std::pair<std::string, maxhost::Atoms>> attrs;
-};
-
-void render_usage()
+std::string lower_extension(const std::string &name)
 {
-    fprintf(stderr, "usage: patchhost render IN.(wav|aif|flac|ogg) -o OUT.png [--size WxH] [--full] [--channel N]\n"
-                    "                        [--colorbar BAR.png] [@attribute value...]\n");
+    size_t dot = name.find_last_of('.');
+    std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
+    return ext;
 }
 
-bool parse_size(const std::string &s, long *w, long *h)
+// The sound files of a folder (by extension, what libsndfile reads), sorted.
+std::vector<std::string> sound_files(const std::string &folder)
 {
-    char *end = nullptr;
-    long a = strtol(s.c_str(), &end, 10);
-    if (!end || (*end != 'x' && *end != 'X'))
+    static const std::set<std::string> exts = {"wav", "wave", "aif", "aiff", "aifc", "flac", "ogg", "oga",
+                                               "opus", "caf", "au", "snd", "w64", "rf64", "mp3"};
+    std::vector<std::string> out;
+    DIR *d = opendir(folder.c_str());
+    if (!d)
+        return out;
+    while (dirent *e = readdir(d)) {
+        std::string name = e->d_name;
+        std::string path = folder + (folder.back() == '/' ? "" : "/") + name;
+        if (name[0] != '.' && exts.count(lower_extension(name)) && !is_folder(path))
+            out.push_back(path);
+    }
+    closedir(d);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::string stem(const std::string &path)
+{
+    size_t slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    size_t dot = name.find_last_of('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+// One job per input file (a folder gives its sound files); false and *err
+// when a folder holds none, the output folder cannot be made or two inputs
+// would write the same PNG.
+bool make_jobs(const Options &o, std::vector<Job> *jobs, std::string *err)
+{
+    const bool folder_out = o.out.back() == '/' || is_folder(o.out);
+    std::map<std::string, std::string> written_by;
+    for (const std::string &in : o.inputs) {
+        std::vector<std::string> files = is_folder(in) ? sound_files(in) : std::vector<std::string>{in};
+        if (files.empty()) {
+            *err = "no sound files in the folder " + in;
+            return false;
+        }
+        for (const std::string &f : files) {
+            Job j;
+            j.in = f;
+            j.out = folder_out ? o.out + (o.out.back() == '/' ? "" : "/") + stem(f) + ".png" : o.out;
+            j.colorbar = o.colorbar;
+            auto [it, fresh] = written_by.emplace(j.out, f);
+            if (!fresh) {
+                *err = it->second + " and " + f + " would both write " + j.out;
+                return false;
+            }
+            jobs->push_back(j);
+        }
+    }
+    if (folder_out && !is_folder(o.out) && mkdir(o.out.c_str(), 0777) != 0) {
+        *err = "cannot make the output folder " + o.out;
         return false;
-    long b = strtol(end + 1, &end, 10);
-    if (!end || *end || a < 1 || b < 1 || a > 100000 || b > 100000)
-        return false;
-    *w = a;
-    *h = b;
+    }
     return true;
 }
 
-bool parse(int argc, char **argv, RenderOptions *o)
+int fail_usage(const std::string &message)
 {
-    for (int i = 1; i < argc; i++) {
-        std::string a = argv[i];
-        bool more = i + 1 < argc;
-        if ((a == "-o" || a == "--output") && more) {
-            o->out = argv[++i];
-        } else if (a == "--size" && more) {
-            if (!parse_size(argv[++i], &o->width, &o->height))
-                return false;
-        } else if (a == "--full") {
-            o->full = true;
-        } else if (a == "--channel" && more) {
-            o->channel = strtol(argv[++i], nullptr, 10);
-        } else if (a == "--colorbar" && more) {
-            o->colorbar = argv[++i];
-        } else if (a.size() > 1 && a[0] == '@') {
-            maxhost::Atoms values;
-            while (i + 1 < argc && argv[i + 1][0] != '@' && std::string(argv[i + 1]).rfind("--", 0) != 0)
-                values.push_back(patchhost::word_atom({argv[++i], false}));
-            o->attrs.emplace_back(a.substr(1), values);
-        } else if (a[0] != '-' && o->in.empty()) {
-            o->in = a;
-        } else {
-            return false;
-        }
-    }
-    return !o->in.empty() && !o->out.empty();
+    fprintf(stderr, "patchhost render: %s\n", message.c_str());
+    fprintf(stderr, "patchhost render --help lists every option and attribute\n");
+    return status_usage;
 }
 
-std::string absolute(const std::string &path)
+bool env_serial()
 {
-    if (!path.empty() && path[0] == '/')
-        return path;
-    char cwd[PATH_MAX];
-    return std::string(getcwd(cwd, sizeof cwd) ? cwd : ".") + "/" + path;
-}
-
-t_object *box(t_object *patcher, const std::string &maxclass, const std::string &text, const std::string &id,
-              t_rect rect, std::vector<std::pair<std::string, maxhost::Atoms>> attrs = {})
-{
-    maxhost::BoxSpec spec;
-    spec.maxclass = maxclass;
-    spec.text = text;
-    spec.id = id;
-    spec.rect = rect;
-    spec.attrs = std::move(attrs);
-    return maxhost::box_new(patcher, spec);
-}
-
-void write(t_object *target, const std::string &path, long w, long h, long dpi)
-{
-    t_atom av[4];
-    atom_setsym(av, gensym(absolute(path).c_str()));
-    atom_setlong(av + 1, w);
-    atom_setlong(av + 2, h);
-    atom_setlong(av + 3, dpi);
-    maxhost::send(target, 0, gensym("write"), 4, av);
-}
-
-t_atom symbol_atom(const std::string &s)
-{
-    t_atom a;
-    atom_setsym(&a, gensym(s.c_str()));
-    return a;
+    const char *env = getenv("MAXHOST_SERIAL");
+    return env && *env && *env != '0';
 }
 
 } // namespace
+
+} // namespace patchhost::render
 
 namespace patchhost {
 
 int render_main(int argc, char **argv)
 {
-    RenderOptions o;
-    if (!parse(argc, argv, &o)) {
-        render_usage();
-        return 2;
-    }
-    int failures = 0;
-    maxhost::set_console_sink([&failures](const maxhost::ConsoleLine &l) {
-        if (l.level == "error") {
-            failures++;
-            fprintf(stderr, "%s%s%s\n", l.classname.c_str(), l.classname.empty() ? "" : ": ", l.text.c_str());
-        } else if (l.text.rfind("wrote ", 0) == 0) {
-            printf("%s\n", l.text.c_str());
-        }
+    using namespace render;
+    Options o;
+    bool help = false;
+    std::string err;
+    bool parsed = parse_options(argc, argv, &o, &help, &err);
+    if (!parsed && !help)
+        return fail_usage(err);
+    // Only errors reach the terminal (not the plug-ins' greetings).
+    maxhost::set_console_sink([](const maxhost::ConsoleLine &l) {
+        if (l.level == "error")
+            fprintf(stderr, "patchhost render: %s\n", l.text.c_str());
     });
+    // A probe box answers for the class as registered.  Its analysis runs
+    // inline, so that no worker thread exists before a batch forks.
+    maxhost::set_serial_workers(true);
     t_object *patcher = maxhost::patcher_new("");
-    std::string quoted = "\"" + absolute(o.in) + "\"";
-    box(patcher, "newobj", "buffer~ patchhost_render " + quoted, "buffer", {0, 0, 100, 22});
-    maxhost::pump();
-    long frames = 0, channels = 0;
-    if (failures || !maxhost::buffer_info("patchhost_render", &frames, &channels, nullptr) || frames < 1) {
-        fprintf(stderr, "patchhost render: cannot read the sound file %s\n", o.in.c_str());
+    maxhost::BoxSpec made;
+    made.maxclass = "spectrogram~";
+    made.rect = {0, 0, 100, 100};
+    t_object *probe = maxhost::box_new(patcher, made);
+    if (!probe || maxhost::box_is_placeholder(probe)) {
         maxhost::patcher_free(patcher);
-        return 2;
+        fprintf(stderr, "patchhost render: the spectrogram~ plug-in cannot be loaded\n");
+        return status_failed;
     }
-    std::vector<std::pair<std::string, maxhost::Atoms>> attrs = {{"buffer_name", {symbol_atom("patchhost_render")}}};
-    t_atom chan;
-    atom_setlong(&chan, o.channel);
-    attrs.push_back({"buffer_chan", {chan}});
-    for (auto &a : o.attrs)
-        attrs.push_back(a);
-    t_object *sg = box(patcher, "spectrogram~", "", "spectrogram", {0, 0, (double)o.width, (double)o.height}, attrs);
-    t_object *bar = nullptr;
-    if (!o.colorbar.empty()) {
-        bar = box(patcher, "gradix", "", "colorbar", {0, 0, 60, (double)o.height});
-        maxhost::connect(patcher, bar, 0, sg, 0);
-        maxhost::send(bar, 0, gensym("bang"), 0, nullptr);
+    std::vector<std::string> notes;
+    bool attrs_ok = help || check_attributes(probe, &o.attrs, &err);
+    if (help) {
+        fputs(help_text(probe).c_str(), stdout);
+    } else if (attrs_ok) {
+        for (const auto &[name, values] : o.attrs)
+            maxhost::attr_set(probe, name, values);
+        notes = clamp_notes(probe, o.attrs);
     }
-    // The files are written before the event queue runs: nobody looks at
-    // the boxes on a screen, so their scheduled repaints would be wasted.
-    int before = failures;
-    if (o.full)
-        write(sg, o.out, 0, 0, 72);
-    else
-        write(sg, o.out, o.width, o.height, 72);
-    if (bar)
-        write(bar, o.colorbar, 60, o.height, 72);
-    int status = failures > before ? 1 : 0;
     maxhost::patcher_free(patcher);
     maxhost::pump();
-    maxhost::set_console_sink(nullptr);
-    return status;
+    if (help)
+        return status_ok;
+    if (!attrs_ok)
+        return fail_usage(err);
+    for (const std::string &n : notes)
+        fprintf(stderr, "patchhost render: %s\n", n.c_str());
+    std::vector<Job> jobs;
+    if (!make_jobs(o, &jobs, &err))
+        return fail_usage(err);
+    if (jobs.size() > 1 || is_folder(o.inputs[0]))
+        return run_batch(o, jobs);
+    maxhost::set_serial_workers(env_serial());
+    return render_one(o, jobs[0], [](const std::string &s) { printf("%s\n", s.c_str()); },
+                      [](const std::string &s) { fprintf(stderr, "patchhost render: %s\n", s.c_str()); });
 }
 
 } // namespace patchhost
