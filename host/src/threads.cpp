@@ -91,7 +91,11 @@ public:
     // Runs every job and returns when all have finished.
     void run_all(std::vector<std::function<void()>> &jobs)
     {
-        std::atomic<size_t> left(jobs.size());
+        // The count, lock and condition live on this stack frame: a job
+        // counts itself done under the lock, so that the wait below cannot
+        // see the count reach zero (and return, ending the frame) while the
+        // last job still has the lock and condition to touch.
+        size_t left = jobs.size();
         std::mutex done_lock;
         std::condition_variable done;
         {
@@ -99,16 +103,15 @@ public:
             for (auto &job : jobs) {
                 queue_.push_back([&job, &left, &done_lock, &done] {
                     job();
-                    if (--left == 0) {
-                        std::lock_guard<std::mutex> g(done_lock);
+                    std::lock_guard<std::mutex> g(done_lock);
+                    if (--left == 0)
                         done.notify_all();
-                    }
                 });
             }
         }
         wake_.notify_all();
         std::unique_lock<std::mutex> wait(done_lock);
-        done.wait(wait, [&] { return left.load() == 0; });
+        done.wait(wait, [&] { return left == 0; });
     }
 
 private:
