@@ -287,9 +287,10 @@ int http_start(Session &s)
 {
     server = std::make_unique<httplib::Server>();
     httplib::Server &svr = *server;
-    // Long polls, a press waiting in a menu, and parallel picture loads
-    // each hold a thread.
-    svr.new_task_queue = [] { return new httplib::ThreadPool(24); };
+    // Long polls, a press waiting in a menu, parallel picture loads and
+    // connections that send nothing (until the read timeout below) each hold
+    // a thread: enough for dozens of idle sockets and the page besides.
+    svr.new_task_queue = [] { return new httplib::ThreadPool(128); };
     svr.set_keep_alive_max_count(1000);
     svr.set_keep_alive_timeout(2);
     // A connection that sends nothing gives its thread back soon, so that

@@ -468,3 +468,20 @@ test('Requests that are not the page\'s own are refused; files stay in the edito
   assert.equal(png.status, 200);
   assert.equal(png.body.subarray(1, 4).toString(), 'PNG');
 });
+
+test('Idle connections do not hold up the page\'s requests', async () => {
+  const { port } = new URL(base);
+  const net = await import('node:net');
+  const idle = await Promise.all(Array.from({ length: 60 }, () => new Promise((resolve) => {
+    const s = net.connect(Number(port), '127.0.0.1', () => resolve(s));
+  })));
+  try {
+    // Each idle socket holds a server thread until its read timeout (2 s):
+    // with too few threads the request below would wait for them.
+    const t0 = Date.now();
+    assert.equal((await api('/api/buffers')).status, 200);
+    assert.ok(Date.now() - t0 < 1500, `the request waited ${Date.now() - t0} ms behind idle sockets`);
+  } finally {
+    for (const s of idle) s.destroy();
+  }
+});
