@@ -355,43 +355,90 @@ t_max_err object_notify(void *x, t_symbol *s, void *data)
 
 // ---------------------------------------------------------------- typed messages
 
+// A typed method is called with exactly the parameters it declares, in
+// order, each as its own C type: longs and symbols as pointer-sized
+// integers, floats as doubles.  Only the exact function type is portable:
+// System V passes integers and doubles in separate register files, so any
+// order would do there, but Windows x64 gives each position one register,
+// integer or floating point, and a double in the wrong position arrives as
+// garbage.  The templates below pick the exact type from the argument
+// pattern at run time (2 to the n instantiations for n arguments).
+
 namespace {
 
-// Calls a typed method with its arguments coerced to the registered types.
-bool call_typed(method fn, t_object *x, const std::vector<long> &types, long argc, const t_atom *argv)
+constexpr size_t mh_max_typed_args = 7;
+
+struct mh_typed_args {
+    size_t count = 0;
+    bool is_double[mh_max_typed_args] = {};
+    intptr_t i[mh_max_typed_args] = {};
+    double d[mh_max_typed_args] = {};
+};
+
+// The registered types' values from the atoms (missing atoms give 0 or the
+// empty symbol); false for a type that is not an argument or too many.
+bool mh_typed_args_of(const std::vector<long> &types, long argc, const t_atom *argv, mh_typed_args *out)
 {
-    intptr_t ints[5] = {0, 0, 0, 0, 0};
-    double dbl[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-    int ni = 0, nd = 0;
-    for (size_t i = 0; i < types.size(); i++) {
-        const t_atom *a = (long)i < argc ? argv + i : nullptr;
-        switch (types[i]) {
+    if (types.size() > mh_max_typed_args)
+        return false;
+    for (size_t k = 0; k < types.size(); k++) {
+        const t_atom *a = (long)k < argc ? argv + k : nullptr;
+        switch (types[k]) {
         case A_LONG:
         case A_DEFLONG:
-            if (ni >= 5)
-                return false;
-            ints[ni++] = (intptr_t)atom_getlong(a);
+            out->i[k] = (intptr_t)atom_getlong(a);
             break;
         case A_FLOAT:
         case A_DEFFLOAT:
-            if (nd >= 8)
-                return false;
-            dbl[nd++] = atom_getfloat(a);
+            out->is_double[k] = true;
+            out->d[k] = atom_getfloat(a);
             break;
         case A_SYM:
         case A_DEFSYM:
-            if (ni >= 5)
-                return false;
-            ints[ni++] = (intptr_t)atom_getsym(a);
+            out->i[k] = (intptr_t)atom_getsym(a);
             break;
         default:
             return false;
         }
     }
-    typedef void (*typed_fn)(void *, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, double, double, double,
-                             double, double, double, double, double);
-    ((typed_fn)fn)(x, ints[0], ints[1], ints[2], ints[3], ints[4], dbl[0], dbl[1], dbl[2], dbl[3], dbl[4], dbl[5],
-                   dbl[6], dbl[7]);
+    out->count = types.size();
+    return true;
+}
+
+// Calls fn as R fn([void *self,] Done..., the rest of args from position k).
+template <typename R, typename... Done>
+R mh_call_positional_from(void *fn, void *self, bool with_self, const mh_typed_args &args, size_t k, Done... done)
+{
+    if constexpr (sizeof...(Done) < mh_max_typed_args) {
+        if (k < args.count) {
+            if (args.is_double[k])
+                return mh_call_positional_from<R>(fn, self, with_self, args, k + 1, done..., args.d[k]);
+            return mh_call_positional_from<R>(fn, self, with_self, args, k + 1, done..., args.i[k]);
+        }
+    }
+    if (with_self)
+        return ((R(*)(void *, Done...))fn)(self, done...);
+    return ((R(*)(Done...))fn)(done...);
+}
+
+template <typename R>
+R mh_call_positional(void *fn, void *self, bool with_self, const mh_typed_args &args)
+{
+    return mh_call_positional_from<R>(fn, self, with_self, args, 0);
+}
+
+} // namespace
+
+
+namespace {
+
+// Calls a typed method with its arguments coerced to the registered types.
+bool call_typed(method fn, t_object *x, const std::vector<long> &types, long argc, const t_atom *argv)
+{
+    mh_typed_args args;
+    if (!mh_typed_args_of(types, argc, argv, &args))
+        return false;
+    mh_call_positional<void>((void *)fn, (void *)x, true, args);
     return true;
 }
 
@@ -483,22 +530,10 @@ mh_class_new_info mh_class_new_fn(t_class *c)
 
 void *mh_call_typed_new(method fn, const std::vector<long> &types, long argc, const t_atom *argv)
 {
-    intptr_t ints[6] = {0, 0, 0, 0, 0, 0};
-    double dbl[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-    int ni = 0, nd = 0;
-    for (size_t i = 0; i < types.size(); i++) {
-        const t_atom *a = (long)i < argc ? argv + i : nullptr;
-        if ((types[i] == A_FLOAT || types[i] == A_DEFFLOAT) && nd < 8)
-            dbl[nd++] = atom_getfloat(a);
-        else if ((types[i] == A_LONG || types[i] == A_DEFLONG) && ni < 6)
-            ints[ni++] = (intptr_t)atom_getlong(a);
-        else if ((types[i] == A_SYM || types[i] == A_DEFSYM) && ni < 6)
-            ints[ni++] = (intptr_t)atom_getsym(a);
-    }
-    typedef void *(*typed_new)(intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, double, double, double,
-                               double, double, double, double, double);
-    return ((typed_new)fn)(ints[0], ints[1], ints[2], ints[3], ints[4], ints[5], dbl[0], dbl[1], dbl[2], dbl[3],
-                           dbl[4], dbl[5], dbl[6], dbl[7]);
+    mh_typed_args args;
+    if (!mh_typed_args_of(types, argc, argv, &args))
+        return nullptr;
+    return mh_call_positional<void *>((void *)fn, nullptr, false, args);
 }
 
 std::vector<maxhost::MethodInfo> maxhost::methods_of(t_class *c)

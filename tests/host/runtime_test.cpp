@@ -56,6 +56,19 @@ void probe_anything(t_probe *x, t_symbol *s, long argc, t_atom *argv)
 {
     x->log->push_back("anything " + std::string(s->s_name) + " " + atoms_text(argc, argv));
 }
+// Seven arguments, doubles and integers interleaved: each must arrive in its
+// own position whatever the calling convention.
+void probe_mixed(t_probe *x, double a, long b, double c, t_symbol *d, long e, double f, long g)
+{
+    char text[160];
+    snprintf(text, sizeof text, "mixed %g %ld %g %s %ld %g %ld", a, b, c, d->s_name, e, f, g);
+    x->log->push_back(text);
+}
+void probe_doubles_first(t_probe *x, double a, double b, double c, long d)
+{
+    x->log->push_back("doubles " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c) + " " +
+                      std::to_string(d));
+}
 void *probe_answer(t_probe *, void *a, void *b) { return (void *)((t_ptr_int)a + (t_ptr_int)b); }
 t_max_err probe_notify(t_probe *x, t_symbol *, t_symbol *msg, void *sender, void *)
 {
@@ -72,6 +85,9 @@ protected:
         probe_class = class_new("probe", (method)probe_new, nullptr, sizeof(t_probe), nullptr, A_GIMME, 0);
         class_addmethod(probe_class, (method)probe_float, "float", A_FLOAT, 0);
         class_addmethod(probe_class, (method)probe_typed, "typed", A_SYM, A_FLOAT, A_LONG, A_DEFFLOAT, 0);
+        class_addmethod(probe_class, (method)probe_mixed, "mixed", A_FLOAT, A_LONG, A_FLOAT, A_SYM, A_LONG,
+                        A_FLOAT, A_LONG, 0);
+        class_addmethod(probe_class, (method)probe_doubles_first, "doubles", A_FLOAT, A_FLOAT, A_FLOAT, A_LONG, 0);
         class_addmethod(probe_class, (method)probe_gimme, "gimme", A_GIMME, 0);
         class_addmethod(probe_class, (method)probe_anything, "anything", A_GIMME, 0);
         class_addmethod(probe_class, (method)probe_answer, "answer", A_CANT, 0);
@@ -329,5 +345,18 @@ TEST_F(Runtime, ConsoleKeepsClassLevelAndText)
     EXPECT_EQ(lines[1].classname, "probe");
     EXPECT_EQ(lines[1].text, "bad thing");
     EXPECT_EQ(lines[2].text, "global error");
+    object_free(x);
+}
+
+TEST_F(Runtime, TypedArgumentsArriveInTheirPositionsWhateverTheMix)
+{
+    t_probe *x = make();
+    t_atom mixed[] = {num(0.25), lng(2), num(-3.5), sym("d"), lng(5), num(6.75), lng(-7)};
+    maxhost::send(&x->ob, 0, gensym("mixed"), 7, mixed);
+    t_atom doubles[] = {lng(1), num(2.5), num(3.25), num(4.9)}; // coerced to the registered types
+    maxhost::send(&x->ob, 0, gensym("doubles"), 4, doubles);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], "mixed 0.25 2 -3.5 d 5 6.75 -7");
+    EXPECT_EQ(log[1], "doubles 1.000000 2.500000 3.250000 4");
     object_free(x);
 }
