@@ -51,6 +51,10 @@ const std::string &setup()
     if (!mkdtemp(tmpl))
         abort();
     folder = tmpl;
+    atexit([] {
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    });
     maxhost::set_console_sink([](const maxhost::ConsoleLine &) {});
     std::string err;
     if (!maxhost::load_external("spectrogram~", &err) || !maxhost::load_external("gradix", &err)) {
