@@ -149,6 +149,13 @@ void page_gone(Session &s, const std::string &page);
 // The PNG of a box's latest picture and its version; false when the box has
 // no picture.  HTTP threads (encodes outside the lock, caches the result).
 bool picture_png(Session &s, const std::string &ref, std::string *png, uint64_t *version);
+// A copy of a box's latest picture and its version, for sending as it is
+// (what the page draws during a gesture: no encoding on either side).
+bool picture_image(Session &s, const std::string &ref, maxhost::Image *image, uint64_t *version);
+
+// A console line or error as the page shows it: files in the editor's
+// folder named by their names alone, and no words of the code's own.
+std::string people_text(const Session &s, std::string text);
 
 // ---------------------------------------------------------------- host actions (serve_api.cpp)
 
@@ -166,6 +173,8 @@ Json api_attr_set(Session &s, const Json &body);
 Json api_send(Session &s, const Json &body);
 Json api_mouse(Session &s, const Json &body);
 Json api_buffers(Session &s);
+// Resizes a UI box ({"box", "width", "height"}), as dragging its corner in Max does.
+Json api_resize(Session &s, const Json &body);
 Json api_open_sound(Session &s, const std::string &path, const std::string &buffer);
 // Writes the buffer~ through its own `write` into the downloads folder;
 // *path is the written file.

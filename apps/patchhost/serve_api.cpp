@@ -5,6 +5,8 @@
 // JSON ({"error": TEXT} when the request cannot be carried out).
 #include "serve.h"
 
+#include <sndfile.h>
+
 #include <filesystem>
 #include <future>
 
@@ -326,6 +328,19 @@ Json api_mouse(Session &s, const Json &body)
     return {{"ok", true}, {"modifiers", modifiers}};
 }
 
+Json api_resize(Session &s, const Json &body)
+{
+    const BoxInfo *b = find_info(s, json_text(body.value("box", Json())));
+    const Json w = body.value("width", Json()), h = body.value("height", Json());
+    if (!b || !b->ui || !w.is_number() || !h.is_number())
+        return error("a resize needs a box that paints, a width and a height");
+    // Within what a screen can show; the host keeps at least one pixel.
+    const double width = std::clamp(w.get<double>(), 16.0, 8192.0), height = std::clamp(h.get<double>(), 16.0, 8192.0);
+    maxhost::box_set_size(b->box, std::round(width), std::round(height));
+    t_rect r = maxhost::box_rect(b->box);
+    return {{"ok", true}, {"rect", {r.x, r.y, r.width, r.height}}};
+}
+
 Json api_buffers(Session &s)
 {
     Json out = Json::array();
@@ -335,20 +350,57 @@ Json api_buffers(Session &s)
     return out;
 }
 
+// The spectrogram~ views showing buffer~ `name`.
+std::vector<t_object *> views_of(Session &s, const std::string &name)
+{
+    std::vector<t_object *> out;
+    for (const BoxInfo &b : s.boxes) {
+        t_object *x = b.classname == "spectrogram~" ? jbox_get_object(b.box) : nullptr;
+        maxhost::Atoms v;
+        if (x && maxhost::attr_get(x, "buffer_name", &v) && !v.empty() && atom_gettype(&v[0]) == A_SYM &&
+            name == atom_getsym(&v[0])->s_name)
+            out.push_back(x);
+    }
+    return out;
+}
+
 Json api_open_sound(Session &s, const std::string &path, const std::string &buffer)
 {
-    const BoxInfo *b = find_buffer_box(s, buffer);
+    BoxInfo *b = const_cast<BoxInfo *>(find_buffer_box(s, buffer));
     if (!b)
         return error("the patch has no buffer~");
+    const std::string file = std::filesystem::path(path).filename().string();
+    SF_INFO info{};
+    SNDFILE *f = sf_open(path.c_str(), SFM_READ, &info);
+    if (!f)
+        return error(file + " cannot be opened as a sound (" + sf_strerror(nullptr) + ")");
+    sf_close(f);
+    // Another sound starts a history of its own: the views let go of the
+    // buffer~ while it reads (which drops their undo steps, made on the old
+    // sound) and take it up again with the new one.
+    std::vector<t_object *> views = views_of(s, b->buffer_name);
+    maxhost::Atoms none(1), name(1);
+    atom_setsym(&none[0], gensym(""));
+    atom_setsym(&name[0], gensym(b->buffer_name.c_str()));
+    for (t_object *x : views)
+        maxhost::attr_set(x, "buffer_name", none);
     t_atom a;
     atom_setsym(&a, gensym(path.c_str()));
     size_t before = maxhost::console_lines().size();
     maxhost::send(b->box, 0, gensym("read"), 1, &a);
+    for (t_object *x : views)
+        maxhost::attr_set(x, "buffer_name", name);
     touch_attrs(s);
     std::string why;
     if (console_error_since(before, &why))
-        return error(why);
-    return buffer_json(b->buffer_name);
+        return error(people_text(s, why));
+    b->text = "buffer~ " + b->buffer_name + " " + file;
+    s.patch_name = file;
+    Json out = buffer_json(b->buffer_name);
+    out["file"] = file;
+    out["text"] = b->text;
+    out["ref"] = b->ref;
+    return out;
 }
 
 Json api_save_buffer(Session &s, const std::string &buffer, std::string *path)

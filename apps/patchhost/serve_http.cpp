@@ -7,11 +7,14 @@
 //   GET  /api/patch                 boxes, rectangles, cords
 //   GET  /api/poll?since=N&page=P   changes since N (held up to 4 s)
 //   POST /api/bye?page=P            the page is closing
-//   GET  /api/picture/REF           the box's latest picture (PNG; X-Version)
+//   GET  /api/picture/REF[?format=rgba]
+//                                   the box's latest picture: PNG, or its raw
+//                                   RGBA rows (X-Width, X-Height); X-Version
 //   GET  /api/attrs/REF             attributes with categories, labels, styles, values
 //   POST /api/attr                  {"box","name","value"}
 //   POST /api/send                  {"box","inlet","message","args"}
 //   POST /api/mouse                 {"box","kind","x","y","shift","ctrl","alt","meta","button","buttons"}
+//   POST /api/resize                {"box","width","height"}: a UI box's new size
 //   POST /api/ui                    {"id", answer...}: answers the open menu or dialog
 //   GET  /api/buffers               every buffer~: frames, channels, rate, per-channel hashes
 //   POST /api/open?name=F[&buffer=B]   body: a sound file, read into the buffer~
@@ -22,6 +25,12 @@
 #include "serve.h"
 
 #include <httplib.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -156,6 +165,24 @@ void send_file(httplib::Response &res, const std::string &path, const std::strin
     res.set_content(body, content_type(name));
 }
 
+// The raw picture: on the loopback the page draws 600 KB of rows sooner
+// than a PNG can be encoded and decoded.
+void send_rgba(Session &s, const std::string &ref, httplib::Response &res)
+{
+    maxhost::Image image;
+    uint64_t version = 0;
+    if (!picture_image(s, ref, &image, &version)) {
+        send_json(res, {{"error", "no picture"}}, 404);
+        return;
+    }
+    res.set_header("Cache-Control", "no-store");
+    res.set_header("X-Version", std::to_string(version));
+    res.set_header("X-Width", std::to_string(image.width));
+    res.set_header("X-Height", std::to_string(image.height));
+    res.set_content(reinterpret_cast<const char *>(image.rgba.data()), image.rgba.size(),
+                    "application/octet-stream");
+}
+
 void add_page_routes(Session &s, httplib::Server &svr)
 {
     svr.Get("/", [&s](const httplib::Request &, httplib::Response &res) { serve_asset(s, "/index.html", res); });
@@ -174,6 +201,10 @@ void add_page_routes(Session &s, httplib::Server &svr)
         send_json(res, {{"ok", true}});
     });
     svr.Get(R"(/api/picture/(.+))", [&s](const httplib::Request &req, httplib::Response &res) {
+        if (param(req, "format") == "rgba") {
+            send_rgba(s, req.matches[1].str(), res);
+            return;
+        }
         std::string png;
         uint64_t version = 0;
         if (!picture_png(s, req.matches[1].str(), &png, &version)) {
@@ -207,7 +238,7 @@ void add_host_routes(Session &s, httplib::Server &svr)
     };
     const std::chrono::milliseconds modal_wait((s.options.dialog_timeout_s + 30) * 1000LL);
     for (Post p : {Post{"/api/attr", api_attr_set, false}, Post{"/api/send", api_send, true},
-                   Post{"/api/mouse", api_mouse, true}}) {
+                   Post{"/api/mouse", api_mouse, true}, Post{"/api/resize", api_resize, false}}) {
         svr.Post(p.path, [&s, p, modal_wait](const httplib::Request &req, httplib::Response &res) {
             Json body;
             if (body_json(req, res, &body))
@@ -281,6 +312,26 @@ void add_sound_routes(Session &s, httplib::Server &svr)
     });
 }
 
+// Whether binding host:port fails because something else listens there.
+bool port_in_use(const std::string &host, int port)
+{
+    if (port <= 0)
+        return false;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons((uint16_t)port);
+    if (inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1)
+        return false;
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return false;
+    int yes = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    bool busy = bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 && errno == EADDRINUSE;
+    close(fd);
+    return busy;
+}
+
 } // namespace
 
 int http_start(Session &s)
@@ -300,9 +351,14 @@ int http_start(Session &s)
     // httplib's default sets SO_REUSEPORT, which lets a second server bind a
     // port already in use and share its connections.  Only SO_REUSEADDR:
     // a restart may take the port back from TIME_WAIT, a busy port fails.
+    // Every answer goes out at once: Nagle's algorithm would hold a small
+    // reply until the page acknowledges the previous one (about 40 ms on
+    // every gesture).  Accepted sockets inherit the option.
+    svr.set_tcp_nodelay(true);
     svr.set_socket_options([](socket_t sock) {
         int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     });
     svr.set_exception_handler([](const httplib::Request &, httplib::Response &res, std::exception_ptr ep) {
         std::string what = "internal error";
@@ -333,7 +389,13 @@ int http_start(Session &s)
         port = -1;
     }
     if (port <= 0) {
-        fprintf(stderr, "patchhost: cannot listen on %s:%d\n", s.options.host.c_str(), s.options.port);
+        if (port_in_use(s.options.host, s.options.port))
+            fprintf(stderr,
+                    "patchhost: port %d is in use (is another editor running?); choose another with --port N, "
+                    "or --port 0 for any free port\n",
+                    s.options.port);
+        else
+            fprintf(stderr, "patchhost: cannot listen on %s:%d\n", s.options.host.c_str(), s.options.port);
         server.reset();
         return -1;
     }

@@ -250,6 +250,11 @@ int run(serve::Session &s)
                        .string();
     serve::describe_boxes(s);
     read_box_texts(s, patch);
+    // The made-up patch reads the sound by its full path; the box shows its name.
+    if (!s.options.input.empty() && !is_patch_file(s.options.input))
+        for (serve::BoxInfo &b : s.boxes)
+            if (!b.buffer_name.empty())
+                b.text = "buffer~ " + b.buffer_name + " " + s.patch_name;
     patch_loadbang(s.patcher);
     maxhost::pump();
     serve::capture_pictures(s);

@@ -12,7 +12,6 @@
 #include "serve.h"
 
 #include <filesystem>
-#include <thread>
 
 namespace patchhost {
 namespace serve {
@@ -21,7 +20,6 @@ namespace {
 
 const size_t max_events = 1000;                          // console lines and downloads kept for late pollers
 const auto page_gone_after = std::chrono::seconds(3);   // no poll for this long: the page is closed
-const auto coalesce = std::chrono::milliseconds(8);     // a burst of changes goes out in one answer
 
 Json menu_items_json(const std::vector<maxhost::MenuItem> &items)
 {
@@ -147,7 +145,23 @@ std::string ref_for(Session &s, t_object *box)
     return ref.empty() ? maxhost::box_varname(box) : ref;
 }
 
+void replace_all(std::string &text, const std::string &what, const std::string &with)
+{
+    for (size_t at = text.find(what); !what.empty() && at != std::string::npos; at = text.find(what, at + with.size()))
+        text.replace(at, what.size(), with);
+}
+
 } // namespace
+
+std::string people_text(const Session &s, std::string text)
+{
+    for (const std::string &dir : {s.downloads_dir, s.uploads_dir, s.temp_dir})
+        if (!dir.empty())
+            replace_all(text, dir + "/", "");
+    replace_all(text, "custom-resolution surface for PNG", "image for the PNG");
+    replace_all(text, "custom-resolution PNG", "PNG");
+    return text;
+}
 
 void bump_locked(Session &s)
 {
@@ -183,7 +197,7 @@ void install_hooks(Session &s)
     maxhost::set_console_sink([sp](const maxhost::ConsoleLine &l) {
         fprintf(stderr, "%s%s%s\n", l.classname.c_str(), l.classname.empty() ? "" : ": ", l.text.c_str());
         Json cls = l.classname.empty() ? Json(nullptr) : Json(l.classname);
-        push_event(*sp, {{"type", "console"}, {"level", l.level}, {"class", cls}, {"text", l.text}});
+        push_event(*sp, {{"type", "console"}, {"level", l.level}, {"class", cls}, {"text", people_text(*sp, l.text)}});
     });
     maxhost::set_cursor_hook([sp](t_object *box, long cursor) {
         std::string ref = ref_for(*sp, box);
@@ -247,12 +261,9 @@ Json poll(Session &s, const std::string &page, uint64_t since, std::chrono::mill
         ps.polls_active++;
         ps.gone = false;
     }
+    // Answers as soon as anything changed: a burst of changes is coalesced
+    // by the page, which asks again only after applying this answer.
     s.changed.wait_for(lk, hold, [&] { return s.seq != since || s.stopping; });
-    if (s.seq != since && since != 0 && !s.stopping) {
-        lk.unlock();
-        std::this_thread::sleep_for(coalesce);
-        lk.lock();
-    }
     Json out = {{"seq", s.seq}, {"attrs_version", s.attrs_version}};
     Json pictures = Json::object(), cursors = Json::object(), outlets = Json::object();
     for (const auto &p : s.pictures)
@@ -310,6 +321,17 @@ void page_gone(Session &s, const std::string &page)
     if (it != s.pages.end())
         it->second.gone = true;
     s.changed.notify_all();
+}
+
+bool picture_image(Session &s, const std::string &ref, maxhost::Image *image, uint64_t *version)
+{
+    std::lock_guard<std::mutex> guard(s.m);
+    auto it = s.pictures.find(ref);
+    if (it == s.pictures.end() || it->second.image.width < 1)
+        return false;
+    *image = it->second.image;
+    *version = it->second.version;
+    return true;
 }
 
 bool picture_png(Session &s, const std::string &ref, std::string *png, uint64_t *version)

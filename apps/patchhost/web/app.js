@@ -54,8 +54,6 @@ function buildPatch(p) {
   $('#patch-name').textContent = p.name;
   document.title = p.name + ' — patchhost';
   const canvas = $('#canvas');
-  canvas.style.width = p.size[0] + 24 + 'px';
-  canvas.style.height = p.size[1] + 24 + 'px';
   for (const info of p.boxes) {
     const [x, y, w, h] = info.rect;
     const div = el('div', {
@@ -69,6 +67,7 @@ function buildPatch(p) {
       b.canvas.dataset.version = '0';
       div.append(b.canvas);
       attachMouse(b);
+      attachGrip(b);
     } else {
       div.append(el('span', { class: 'text' }, info.text || info.class));
       if (info.buffer) div.append(el('span', { class: 'info' }));
@@ -82,7 +81,9 @@ function buildPatch(p) {
     state.boxes.set(info.ref, b);
     state.order.push(info.ref);
   }
-  drawCords(p);
+  state.lines = p.lines;
+  fitCanvas();
+  drawCords();
   const sel = $('#inspector-box');
   for (const ref of state.order) {
     const info = state.boxes.get(ref).info;
@@ -91,10 +92,11 @@ function buildPatch(p) {
   sel.addEventListener('change', () => select(sel.value));
 }
 
-function drawCords(p) {
+function drawCords() {
   const svg = $('#cords');
   const ns = 'http://www.w3.org/2000/svg';
-  for (const l of p.lines) {
+  svg.replaceChildren();
+  for (const l of state.lines) {
     const a = state.boxes.get(l.from), b = state.boxes.get(l.to);
     if (!a || !b) continue;
     const ra = a.info.rect, rb = b.info.rect;
@@ -119,26 +121,110 @@ function select(ref) {
   renderMode();
 }
 
+// ---------------------------------------------------------------- box size
+
+// The patch area grows with its boxes.
+function fitCanvas() {
+  let right = 0, bottom = 0;
+  for (const b of state.boxes.values()) {
+    const [x, y, w, h] = b.info.rect;
+    right = Math.max(right, x + w);
+    bottom = Math.max(bottom, y + h);
+  }
+  $('#canvas').style.width = right + 24 + 'px';
+  $('#canvas').style.height = bottom + 24 + 'px';
+}
+
+// Asks the host to resize a UI box (its paint follows through the poll).
+async function resizeBox(b, w, h) {
+  try {
+    const d = await api('POST', '/api/resize', { box: b.info.ref, width: w, height: h });
+    b.info.rect = d.rect;
+  } catch (e) {
+    toast(e.message, 'error');
+  }
+  const [, , rw, rh] = b.info.rect;
+  Object.assign(b.div.style, { width: rw + 'px', height: rh + 'px', minWidth: rw + 'px' });
+  fitCanvas();
+  drawCords();
+}
+
+// Dragging a box's lower right corner resizes it, as in Max.
+function attachGrip(b) {
+  const grip = el('div', { class: 'grip', title: 'Drag to resize' });
+  b.div.append(grip);
+  grip.addEventListener('pointerdown', (e) => {
+    e.preventDefault();
+    e.stopPropagation();
+    grip.setPointerCapture(e.pointerId);
+    const [, , w0, h0] = b.info.rect;
+    const x0 = e.clientX, y0 = e.clientY;
+    const size = (ev) => [Math.max(16, Math.round(w0 + ev.clientX - x0)), Math.max(16, Math.round(h0 + ev.clientY - y0))];
+    const move = (ev) => {
+      const [w, h] = size(ev);
+      Object.assign(b.div.style, { width: w + 'px', height: h + 'px', minWidth: w + 'px' });
+    };
+    const up = (ev) => {
+      grip.removeEventListener('pointermove', move);
+      grip.removeEventListener('pointerup', up);
+      resizeBox(b, ...size(ev));
+    };
+    grip.addEventListener('pointermove', move);
+    grip.addEventListener('pointerup', up);
+  });
+}
+
+// Every view as wide as the patch area allows.
+async function fitWidth() {
+  const avail = $('#canvas-wrap').clientWidth - 32;
+  for (const b of spectros()) {
+    const [x, , , h] = b.info.rect;
+    let right = avail;
+    // A box to the right of the view (the colour bar) keeps its place beside it.
+    for (const o of state.boxes.values())
+      if (o !== b && o.info.rect[0] > x && overlapsRows(o.info.rect, b.info.rect)) right = Math.min(right, avail - o.info.rect[2] - 10);
+    if (right - x >= 16) await resizeBox(b, right - x, h);
+  }
+  for (const o of state.boxes.values()) {
+    const b = spectros().find((v) => o.info.rect[0] > v.info.rect[0] && overlapsRows(o.info.rect, v.info.rect));
+    if (b && o !== b && !isSpectro(o)) moveBeside(o, b);
+  }
+}
+
+const overlapsRows = (a, b) => a[1] < b[1] + b[3] && b[1] < a[1] + a[3];
+
+// The page shows a box to the right of a widened view next to it (its place
+// in the host does not matter to anything it draws).
+function moveBeside(o, b) {
+  o.info.rect[0] = b.info.rect[0] + b.info.rect[2] + 10;
+  o.div.style.left = o.info.rect[0] + 'px';
+  fitCanvas();
+  drawCords();
+}
+
 // ---------------------------------------------------------------- pictures
 
+// Pictures come as raw RGBA rows: on the loopback that is quicker than a
+// PNG encoded by the server and decoded here.  Only the newest version is
+// asked for; versions passed over while one loads are never drawn.
 async function updatePicture(b) {
   if (b.loading || b.shown >= b.wanted || !b.canvas) return;
   b.loading = true;
   try {
-    const res = await fetch('/api/picture/' + encodeURIComponent(b.info.ref) + '?v=' + b.wanted);
+    const res = await fetch('/api/picture/' + encodeURIComponent(b.info.ref) + '?format=rgba&v=' + b.wanted);
     if (res.ok) {
       const version = Number(res.headers.get('X-Version')) || b.wanted;
-      const bitmap = await createImageBitmap(await res.blob());
-      if (b.canvas.width !== bitmap.width || b.canvas.height !== bitmap.height) {
-        b.canvas.width = bitmap.width;
-        b.canvas.height = bitmap.height;
+      const w = Number(res.headers.get('X-Width')), h = Number(res.headers.get('X-Height'));
+      const rows = new Uint8ClampedArray(await res.arrayBuffer());
+      if (w > 0 && h > 0 && rows.length === w * h * 4) {
+        if (b.canvas.width !== w || b.canvas.height !== h) {
+          b.canvas.width = w;
+          b.canvas.height = h;
+        }
+        b.canvas.getContext('2d').putImageData(new ImageData(rows, w, h), 0, 0);
+        b.shown = version;
+        b.canvas.dataset.version = String(version);
       }
-      const ctx = b.canvas.getContext('2d');
-      ctx.clearRect(0, 0, bitmap.width, bitmap.height);
-      ctx.drawImage(bitmap, 0, 0);
-      bitmap.close();
-      b.shown = version;
-      b.canvas.dataset.version = String(version);
     }
   } catch (e) {
     // A picture that failed to load is asked for again at the next change.
@@ -149,6 +235,7 @@ async function updatePicture(b) {
 
 // ---------------------------------------------------------------- mouse
 
+const RAW_MOVES = 'onpointerrawupdate' in window;
 const mouseQueue = [];
 let mouseBusy = false;
 
@@ -206,7 +293,9 @@ function attachMouse(b) {
     press = { pointerId: e.pointerId, context: e.button === 2 || (e.button === 0 && e.ctrlKey) };
     queueMouse(mouseEvent(b, 'down', e));
   });
-  c.addEventListener('pointermove', (e) => {
+  // pointerrawupdate comes as soon as the pointer moves; pointermove waits
+  // for the next animation frame, up to 16 ms later.
+  c.addEventListener(RAW_MOVES ? 'pointerrawupdate' : 'pointermove', (e) => {
     // A context click opens the menu: no drag follows it.
     if (press && e.pointerId === press.pointerId && !press.context && e.buttons)
       queueMouse(mouseEvent(b, 'drag', e));
@@ -263,7 +352,7 @@ function apply(d) {
   if (state.attrsVersion !== null && d.attrs_version !== state.attrsVersion) refreshAttrs();
   state.attrsVersion = d.attrs_version;
   if (d.ui) setStatus('busy', d.ui.kind === 'menu' ? 'menu open' : 'dialog open');
-  else setStatus('live', 'live');
+  else if (!workCount) setStatus('live', 'live');
 }
 
 let renderPending = false;
@@ -342,7 +431,27 @@ function renderOutlets() {
 
 function send(b, message, args = []) {
   if (!b) return Promise.resolve(null);
-  return api('POST', '/api/send', { box: b.info.ref, message, args }).catch((e) => toast(e.message, 'error'));
+  return working(api('POST', '/api/send', { box: b.info.ref, message, args })).catch((e) => toast(e.message, 'error'));
+}
+
+// Work that takes longer than a moment shows that the page is busy, so that
+// it never looks frozen.
+let workCount = 0;
+function working(promise, text = 'working…') {
+  workCount++;
+  const timer = setTimeout(() => {
+    document.body.classList.add('working');
+    setStatus('busy', text);
+  }, 300);
+  const done = () => {
+    clearTimeout(timer);
+    if (--workCount === 0) {
+      document.body.classList.remove('working');
+      if (state.polled) setStatus('live', 'live');
+    }
+  };
+  promise.then(done, done);
+  return promise;
 }
 
 function spectros() {
@@ -393,18 +502,27 @@ async function refreshBuffers() {
 
 async function openSound(file) {
   const buffer = bufferOf(target());
-  setStatus('busy', 'opening…');
   try {
-    const r = await fetch('/api/open?name=' + encodeURIComponent(file.name) + '&buffer=' + encodeURIComponent(buffer),
-      { method: 'POST', body: file });
+    const r = await working(fetch('/api/open?name=' + encodeURIComponent(file.name) + '&buffer=' + encodeURIComponent(buffer),
+      { method: 'POST', body: file }), 'opening ' + file.name + '…');
     const d = await r.json();
     if (!r.ok) throw new Error(d.error || 'cannot open the sound');
+    showSoundName(d);
     note(`opened ${file.name} into buffer~ ${d.name}: ${d.channels} ch, ${(d.duration_ms / 1000).toFixed(2)} s`);
     toast(`Opened ${file.name}`);
     refreshBuffers();
   } catch (e) {
     toast(e.message, 'error');
   }
+}
+
+// The opened file names the page and its buffer~ box.
+function showSoundName(d) {
+  $('#patch-name').textContent = d.file;
+  document.title = d.file + ' — patchhost';
+  const b = state.boxes.get(d.ref);
+  const text = b && b.div.querySelector('.text');
+  if (text) text.textContent = d.text;
 }
 
 function saveSound() {
@@ -495,6 +613,10 @@ function wireToolbar() {
   on('#zoom-in', () => send(target(), 'zoom_in'));
   on('#zoom-out', () => send(target(), 'zoom_out'));
   on('#view-all', () => send(target(), 'view_all'));
+  on('#view-sel', () => send(target(), 'view_selected'));
+  on('#fit-width', fitWidth);
+  on('#help-open', () => $('#help').showModal());
+  on('#side-toggle', toggleSide);
   on('#undo', () => send(target(), 'undo'));
   on('#redo', () => send(target(), 'redo'));
   on('#play-all', () => play(false));
@@ -516,8 +638,14 @@ function wireToolbar() {
   });
 }
 
+function toggleSide() {
+  const collapsed = document.body.classList.toggle('side-collapsed');
+  $('#side-toggle').setAttribute('aria-expanded', collapsed ? 'false' : 'true');
+}
+
 function onKey(e) {
-  if (currentUi()) return; // the menu or dialog has the keyboard
+  // The menu or dialog has the keyboard, also for the key that closes it.
+  if (currentUi() || $('#help').open || e.defaultPrevented) return;
   const tag = (e.target.tagName || '').toLowerCase();
   if (tag === 'input' || tag === 'select' || tag === 'textarea') return;
   const mod = e.ctrlKey || e.metaKey;
@@ -535,6 +663,11 @@ function onKey(e) {
   else if (k === ' ') { if (state.playing) stop(); else play(e.shiftKey); }
   else if (k === 'e') exportBox();
   else if (k === 'o') $('#open-file').click();
+  else if (k === 'z') send(target(), 'view_selected');
+  else if (k === 'escape') send(target(), 'select_none');
+  else if (k === 'delete' || k === 'backspace') send(target(), 'edit_selection_delete');
+  else if (k === '?') $('#help').showModal();
+  else if (k === '\\') toggleSide();
   else done = false;
   if (done) e.preventDefault();
 }
