@@ -97,6 +97,7 @@ struct Session {
     t_object *patcher = nullptr;
     std::vector<BoxInfo> boxes;
     std::string patch_name;
+    bool sound_layout = false; // the patch was made around a sound file
     std::string temp_dir;
     // The one folder the editor's files live in: uploaded sounds, and
     // everything the patch writes (host file access is confined to it).

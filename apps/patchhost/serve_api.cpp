@@ -216,7 +216,8 @@ Json api_patch(Session &s)
             lines.push_back({{"from", a->second}, {"outlet", jpatchline_get_outletnum(l)},
                              {"to", b->second}, {"inlet", jpatchline_get_inletnum(l)}});
     }
-    return {{"name", s.patch_name}, {"boxes", boxes}, {"lines", lines}, {"size", {right, bottom}}};
+    return {{"name", s.patch_name}, {"boxes", boxes}, {"lines", lines}, {"size", {right, bottom}},
+            {"layout", s.sound_layout ? "sound" : "patch"}};
 }
 
 Json api_attrs(Session &s, const std::string &ref)
@@ -337,6 +338,7 @@ Json api_resize(Session &s, const Json &body)
     // Within what a screen can show; the host keeps at least one pixel.
     const double width = std::clamp(w.get<double>(), 16.0, 8192.0), height = std::clamp(h.get<double>(), 16.0, 8192.0);
     maxhost::box_set_size(b->box, std::round(width), std::round(height));
+    touch_attrs(s); // patching_rect
     t_rect r = maxhost::box_rect(b->box);
     return {{"ok", true}, {"rect", {r.x, r.y, r.width, r.height}}};
 }

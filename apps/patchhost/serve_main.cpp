@@ -251,7 +251,8 @@ int run(serve::Session &s)
     serve::describe_boxes(s);
     read_box_texts(s, patch);
     // The made-up patch reads the sound by its full path; the box shows its name.
-    if (!s.options.input.empty() && !is_patch_file(s.options.input))
+    s.sound_layout = !s.options.input.empty() && !is_patch_file(s.options.input);
+    if (s.sound_layout)
         for (serve::BoxInfo &b : s.boxes)
             if (!b.buffer_name.empty())
                 b.text = "buffer~ " + b.buffer_name + " " + s.patch_name;

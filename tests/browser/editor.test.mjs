@@ -355,6 +355,47 @@ test('play serves the selection span; Save WAV downloads the buffer', async () =
   assert.ok(saved.length > 384000 * 2 * 2, 'the whole buffer');
 });
 
+test('keys: Z zooms to the selection, Delete deletes its sound (undoable), Escape clears it; ? lists them', async () => {
+  await page.keyboard.press('s');
+  await drag('obj-2', [200, 60], [330, 170]);
+  const o = await until('a selection', async () => { const x = await outlets('obj-2'); return x[5].args[0] > x[4].args[0] && x; });
+  const [s0, s1] = [o[4].args[0], o[5].args[0]];
+  await page.keyboard.press('z');
+  await until('the view on the selection', async () => {
+    const x = await outlets('obj-2');
+    return Math.abs(x[0].args[0] - s0) < 1 && Math.abs(x[0].args[0] + x[1].args[0] - s1) < 1;
+  });
+  const h0 = await hashes();
+  await page.keyboard.press('Delete');
+  await until('the deletion', async () => (await hashes())[0] !== h0[0]);
+  await page.keyboard.press('Control+Z');
+  await until('the undo', async () => (await hashes())[0] === h0[0]);
+  await page.keyboard.press('Escape');
+  await until('no selection', async () => { const x = await outlets('obj-2'); return x[5].args[0] <= x[4].args[0]; });
+  await page.keyboard.press('0');
+  await page.keyboard.press('?');
+  const help = await page.locator('#help').innerText();
+  for (const k of ['Delete', 'Esc', 'Z', 'Space', 'Ctrl']) assert.ok(help.includes(k), `the help names ${k}`);
+  await page.keyboard.press('Escape');
+  await until('the help closed', async () => !(await page.locator('#help').isVisible()));
+});
+
+test('a box resized from its corner is resized in the host and painted at its new size', async () => {
+  const grip = await page.locator('.box[data-ref="obj-3"] .grip').boundingBox();
+  await page.mouse.move(grip.x + 6, grip.y + 6);
+  await page.mouse.down();
+  await page.mouse.move(grip.x + 106, grip.y + 46, { steps: 4 });
+  await page.mouse.up();
+  const rect = await until('the new size in the host', async () => {
+    const b = (await api('/api/patch')).body.boxes.find((x) => x.ref === 'obj-3');
+    return b.rect[2] === 740 && b.rect;
+  });
+  assert.equal(rect[3], 280);
+  await until('the picture at its new size', async () => (await page.$eval('.box[data-ref="obj-3"] canvas',
+    (c) => c.width === 740 && c.height === 280)));
+  await api('/api/resize', { method: 'POST', body: JSON.stringify({ box: 'obj-3', width: 640, height: 240 }) });
+});
+
 test('opening a sound file reads it into the buffer~ and the views follow', async () => {
   const n = 44100, file = writeTone(path.join(tmp, 'tone.wav'), n);
   const v = await pictureVersion('obj-2');
@@ -366,6 +407,24 @@ test('opening a sound file reads it into the buffer~ and the views follow', asyn
   await until('the view repainted', async () => (await pictureVersion('obj-2')) > v);
   await until('the view showing one second', async () => (await outlets('obj-2'))[1].args[0] === 1000);
   await until('the box label', async () => /1 ch · 1\.00 s/.test(await page.locator('.box[data-ref="obj-1"]').innerText()));
+  // The sound's own name, and a history of its own: what was done to the
+  // previous sound cannot be undone into this one.
+  assert.match(await page.locator('.box[data-ref="obj-1"]').innerText(), /buffer~ demo tone\.wav/);
+  assert.equal(await page.locator('#patch-name').innerText(), 'tone.wav');
+  assert.match(await page.title(), /^tone\.wav/);
+  await contextMenu('obj-2', 150, 80);
+  assert.deepEqual(await page.locator('#menu .item').first().evaluate((e) => [e.innerText, e.classList.contains('disabled')]),
+    ['Undo', true]);
+  await page.keyboard.press('Escape');
+  await until('the menu to close', async () => (await page.locator('#menu').count()) === 0);
+  // A file that is not a sound is refused by its own name.
+  const junk = path.join(tmp, 'notes.wav');
+  fs.writeFileSync(junk, 'not a sound');
+  await page.locator('#open-file').setInputFiles(junk);
+  const toastLine = page.locator('.toast.error', { hasText: 'notes.wav' });
+  await toastLine.waitFor();
+  const t = await toastLine.innerText();
+  assert.ok(!t.includes(os.tmpdir()), 'no server path in: ' + t);
 });
 
 test('closing the page cancels the menu it was showing', async () => {
@@ -484,4 +543,14 @@ test('Idle connections do not hold up the page\'s requests', async () => {
   } finally {
     for (const s of idle) s.destroy();
   }
+});
+
+test('a second editor on a busy port says the port is in use and how to choose another', async () => {
+  const port = new URL(base).port;
+  const child = spawn(env('PATCHHOST'), ['serve', path.join(tmp, 'demo.maxpat'), '--port', port], { stdio: ['ignore', 'ignore', 'pipe'] });
+  let err = '';
+  child.stderr.on('data', (d) => { err += d; });
+  const code = await new Promise((resolve) => child.on('exit', resolve));
+  assert.equal(code, 1);
+  assert.match(err, new RegExp(`port ${port} is in use.*--port`));
 });

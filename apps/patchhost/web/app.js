@@ -174,33 +174,29 @@ function attachGrip(b) {
   });
 }
 
-// Every view as wide as the patch area allows.
+// Every view as wide as the patch area allows, with the boxes beside the
+// views (the colour bar) moved along to stay beside them.
 async function fitWidth() {
-  const avail = $('#canvas-wrap').clientWidth - 32;
-  for (const b of spectros()) {
-    const [x, , , h] = b.info.rect;
-    let right = avail;
-    // A box to the right of the view (the colour bar) keeps its place beside it.
-    for (const o of state.boxes.values())
-      if (o !== b && o.info.rect[0] > x && overlapsRows(o.info.rect, b.info.rect)) right = Math.min(right, avail - o.info.rect[2] - 10);
-    if (right - x >= 16) await resizeBox(b, right - x, h);
+  const views = spectros();
+  const beside = [...state.boxes.values()].filter((o) => !isSpectro(o) &&
+    views.some((v) => o.info.rect[0] >= v.info.rect[0] + v.info.rect[2] && overlapsRows(o.info.rect, v.info.rect)));
+  const room = Math.max(0, ...beside.map((o) => o.info.rect[2] + 10));
+  const right = $('#canvas-wrap').clientWidth - 32 - room;
+  for (const v of views) {
+    const [x, , , h] = v.info.rect;
+    if (right - x >= 16) await resizeBox(v, right - x, h);
   }
-  for (const o of state.boxes.values()) {
-    const b = spectros().find((v) => o.info.rect[0] > v.info.rect[0] && overlapsRows(o.info.rect, v.info.rect));
-    if (b && o !== b && !isSpectro(o)) moveBeside(o, b);
+  // The page alone places them: where a box sits in the host changes
+  // nothing it draws.
+  for (const o of beside) {
+    o.info.rect[0] = right + 10;
+    o.div.style.left = o.info.rect[0] + 'px';
   }
-}
-
-const overlapsRows = (a, b) => a[1] < b[1] + b[3] && b[1] < a[1] + a[3];
-
-// The page shows a box to the right of a widened view next to it (its place
-// in the host does not matter to anything it draws).
-function moveBeside(o, b) {
-  o.info.rect[0] = b.info.rect[0] + b.info.rect[2] + 10;
-  o.div.style.left = o.info.rect[0] + 'px';
   fitCanvas();
   drawCords();
 }
+
+const overlapsRows = (a, b) => a[1] < b[1] + b[3] && b[1] < a[1] + a[3];
 
 // ---------------------------------------------------------------- pictures
 
@@ -690,6 +686,8 @@ async function start() {
   buildPatch(patch);
   const first = target() || state.boxes.get(state.order.find((r) => state.boxes.get(r).info.ui));
   if (first) select(first.info.ref);
+  // The layout made around a sound file fills the window.
+  if (patch.layout === 'sound') fitWidth();
   refreshBuffers();
   for (const b of spectros()) if (b.info.ref !== state.selected) refreshMode(b);
   pollLoop();
