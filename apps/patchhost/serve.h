@@ -176,6 +176,8 @@ Json api_mouse(Session &s, const Json &body);
 Json api_buffers(Session &s);
 // Resizes a UI box ({"box", "width", "height"}), as dragging its corner in Max does.
 Json api_resize(Session &s, const Json &body);
+// The page's device pixel ratio ({"scale"}): boxes are painted at it.
+Json api_scale(Session &s, const Json &body);
 Json api_open_sound(Session &s, const std::string &path, const std::string &buffer);
 // Writes the buffer~ through its own `write` into the downloads folder;
 // *path is the written file.

@@ -343,6 +343,16 @@ Json api_resize(Session &s, const Json &body)
     return {{"ok", true}, {"rect", {r.x, r.y, r.width, r.height}}};
 }
 
+Json api_scale(Session &s, const Json &body)
+{
+    (void)s;
+    const Json v = body.value("scale", Json());
+    if (!v.is_number())
+        return error("a scale needs a number of pixels per point");
+    maxhost::set_paint_scale(v.get<double>());
+    return {{"scale", maxhost::paint_scale()}};
+}
+
 Json api_buffers(Session &s)
 {
     Json out = Json::array();

@@ -15,6 +15,7 @@
 //   POST /api/send                  {"box","inlet","message","args"}
 //   POST /api/mouse                 {"box","kind","x","y","shift","ctrl","alt","meta","button","buttons"}
 //   POST /api/resize                {"box","width","height"}: a UI box's new size
+//   POST /api/scale                 {"scale"}: the screen's pixels per point
 //   POST /api/ui                    {"id", answer...}: answers the open menu or dialog
 //   GET  /api/buffers               every buffer~: frames, channels, rate, per-channel hashes
 //   POST /api/open?name=F[&buffer=B]   body: a sound file, read into the buffer~
@@ -238,7 +239,8 @@ void add_host_routes(Session &s, httplib::Server &svr)
     };
     const std::chrono::milliseconds modal_wait((s.options.dialog_timeout_s + 30) * 1000LL);
     for (Post p : {Post{"/api/attr", api_attr_set, false}, Post{"/api/send", api_send, true},
-                   Post{"/api/mouse", api_mouse, true}, Post{"/api/resize", api_resize, false}}) {
+                   Post{"/api/mouse", api_mouse, true}, Post{"/api/resize", api_resize, false},
+                   Post{"/api/scale", api_scale, false}}) {
         svr.Post(p.path, [&s, p, modal_wait](const httplib::Request &req, httplib::Response &res) {
             Json body;
             if (body_json(req, res, &body))

@@ -158,6 +158,7 @@ async function main() {
     console.log(`  first picture after ${Date.now() - t} ms`);
     const canvas = page.locator('.box[data-class="spectrogram~"] canvas').first();
     const box = await canvas.boundingBox();
+    console.log(`  view ${Math.round(box.width)} x ${Math.round(box.height)} points`);
     await page.keyboard.press('s');
     let d = await dragSteps(page, box, 0.5);
     console.log(`  selection drag step: ${fmt(d.times)}; medians: ${d.detail}`);

@@ -159,6 +159,12 @@ struct Image {
 };
 // Paints a UI box now, at its current size, and returns its picture.
 MAXHOST_API bool paint_box(t_object *box, Image *out);
+// The screen's pixels per point for the pictures of paint_box and the
+// scheduled repaints (1 to 4; 1 by default), as on a HiDPI screen: the box
+// draws in points into a context scaled by it, and so do its layers.
+// Repaints every UI box whose scale changes.  Main thread.
+MAXHOST_API void set_paint_scale(double scale);
+MAXHOST_API double paint_scale();
 // The picture of the box's last scheduled repaint (empty before any).
 MAXHOST_API bool last_picture(t_object *box, Image *out);
 // Called after a scheduled repaint (jbox_redraw) has painted a box.

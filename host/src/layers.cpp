@@ -6,22 +6,27 @@
 // jbox_paint_layer composites the layer into the context of the paint in
 // progress.  Painting a box makes a fresh transparent image of the box's
 // size, hands its context to the box's paint method through the view, and
-// turns the result into straight RGBA.
+// turns the result into straight RGBA.  At a paint scale above 1 the
+// picture and the layers have that many pixels per point, and their
+// contexts are scaled so that the box draws in points as always.
 #include "graphics_internal.h"
 
+#include <algorithm>
 #include <cmath>
 
 struct mh_box_layer {
     t_symbol *name = nullptr;
     t_jsurface *surface = nullptr; // owned
     t_jgraphics *drawing = nullptr; // owned while a start/end pair is open
-    int width = 0, height = 0;
+    int width = 0, height = 0;  // in points
+    double scale = 1;           // pixels per point of the surface
     bool valid = false;
 };
 
 namespace {
 
 maxhost::RedrawHook redraw_hook;
+double scale_now = 1;
 
 mh_box_layer *find_layer(mh_box *b, t_symbol *name, bool create)
 {
@@ -41,6 +46,15 @@ int pixels(double v) { return std::max(1, (int)std::ceil(v - 1e-9)); }
 t_jgraphics *current_graphics(t_object *view)
 {
     return (t_jgraphics *)patcherview_get_jgraphics(view);
+}
+
+// A context for drawing in points onto a surface of `scale` pixels per point.
+t_jgraphics *scaled_context(t_jsurface *surface, double scale)
+{
+    t_jgraphics *g = jgraphics_create(surface);
+    if (g && scale != 1)
+        cairo_scale(mh_graphics_cairo(g), scale, scale);
+    return g;
 }
 
 } // namespace
@@ -80,7 +94,7 @@ t_jgraphics *jbox_start_layer(t_object *b, t_object *view, t_symbol *name, doubl
         return nullptr;
     mh_box_layer *l = find_layer(box, name, true);
     int w = pixels(width), h = pixels(height);
-    if (l->valid && l->width == w && l->height == h && l->surface)
+    if (l->valid && l->width == w && l->height == h && l->scale == scale_now && l->surface)
         return nullptr;
     if (l->drawing) {
         jgraphics_destroy(l->drawing);
@@ -88,13 +102,14 @@ t_jgraphics *jbox_start_layer(t_object *b, t_object *view, t_symbol *name, doubl
     }
     if (l->surface)
         jgraphics_surface_destroy(l->surface);
-    l->surface = jgraphics_image_surface_create(JGRAPHICS_FORMAT_ARGB32, w, h);
+    l->surface = jgraphics_image_surface_create(JGRAPHICS_FORMAT_ARGB32, pixels(w * scale_now), pixels(h * scale_now));
     l->width = w;
     l->height = h;
+    l->scale = scale_now;
     l->valid = false;
     if (!l->surface)
         return nullptr;
-    l->drawing = jgraphics_create(l->surface);
+    l->drawing = scaled_context(l->surface, l->scale);
     return l->drawing;
 }
 
@@ -123,14 +138,18 @@ t_max_err jbox_paint_layer(t_object *b, t_object *view, t_symbol *name, double x
         return MAX_ERR_GENERIC;
     cairo_t *cr = mh_graphics_cairo(g);
     cairo_save(cr);
-    cairo_set_source_surface(cr, mh_surface_cairo(l->surface), x, y);
+    cairo_translate(cr, x, y);
+    cairo_scale(cr, 1 / l->scale, 1 / l->scale);
+    cairo_set_source_surface(cr, mh_surface_cairo(l->surface), 0, 0);
     cairo_paint(cr);
     cairo_restore(cr);
     return MAX_ERR_NONE;
 }
 
-// Defined in patcher.cpp: sets the view's current context for a paint.
+// Defined in patcher.cpp: sets the view's current context for a paint;
+// schedules a repaint of every UI box.
 void mh_view_set_graphics(t_object *view, t_jgraphics *g);
+void mh_redraw_all();
 
 namespace maxhost {
 
@@ -142,11 +161,11 @@ bool paint_box(t_object *box, Image *out)
     method paint = mh_find_method(b->object, gensym("paint"));
     if (!paint)
         return false;
-    int w = pixels(b->rect.width), h = pixels(b->rect.height);
+    int w = pixels(b->rect.width * scale_now), h = pixels(b->rect.height * scale_now);
     t_jsurface *surface = jgraphics_image_surface_create(JGRAPHICS_FORMAT_ARGB32, w, h);
     if (!surface)
         return false;
-    t_jgraphics *g = jgraphics_create(surface);
+    t_jgraphics *g = scaled_context(surface, scale_now);
     t_object *view = b->patcher ? jpatcher_get_firstview(b->patcher) : nullptr;
     if (!view)
         view = mh_detached_view();
@@ -162,6 +181,18 @@ bool paint_box(t_object *box, Image *out)
     jgraphics_surface_destroy(surface);
     return true;
 }
+
+void set_paint_scale(double scale)
+{
+    mh_check_main_thread("set_paint_scale");
+    scale = std::isfinite(scale) ? std::clamp(scale, 1.0, 4.0) : 1.0;
+    if (scale == scale_now)
+        return;
+    scale_now = scale;
+    mh_redraw_all();
+}
+
+double paint_scale() { return scale_now; }
 
 bool last_picture(t_object *box, Image *out)
 {

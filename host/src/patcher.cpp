@@ -208,6 +208,13 @@ void jbox_redraw(t_jbox *b)
     });
 }
 
+void mh_redraw_all()
+{
+    for (mh_box *b : live_boxes())
+        if (b->ui && b->object)
+            jbox_redraw((t_jbox *)b->object);
+}
+
 t_max_err jbox_notify(t_jbox *b, t_symbol *s, t_symbol *msg, void *sender, void *data)
 {
     (void)s;

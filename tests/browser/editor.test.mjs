@@ -545,6 +545,22 @@ test('Idle connections do not hold up the page\'s requests', async () => {
   }
 });
 
+test('on a 2x screen the boxes are painted at twice their size in pixels', async () => {
+  const p2 = await context.newPage();
+  const cdp = await context.newCDPSession(p2);
+  await cdp.send('Emulation.setDeviceMetricsOverride', { width: 1280, height: 800, deviceScaleFactor: 2, mobile: false });
+  try {
+    await p2.goto(base);
+    const sizes = () => p2.$eval('.box[data-ref="obj-2"] canvas', (c) => [c.width, c.height, c.clientWidth, c.clientHeight]);
+    const [w, h, cw, ch] = await until('the picture at 2x', async () => { const x = await sizes(); return x[0] === 2 * x[2] && x; });
+    assert.deepEqual([w, h], [2 * cw, 2 * ch]);
+    assert.deepEqual([cw, ch], [640, 240]);
+  } finally {
+    await p2.close();
+    await api('/api/scale', { method: 'POST', body: JSON.stringify({ scale: 1 }) });
+  }
+});
+
 test('a second editor on a busy port says the port is in use and how to choose another', async () => {
   const port = new URL(base).port;
   const child = spawn(env('PATCHHOST'), ['serve', path.join(tmp, 'demo.maxpat'), '--port', port], { stdio: ['ignore', 'ignore', 'pipe'] });

@@ -198,6 +198,15 @@ async function fitWidth() {
 
 const overlapsRows = (a, b) => a[1] < b[1] + b[3] && b[1] < a[1] + a[3];
 
+// The boxes are painted at the screen's pixels per point, so that text and
+// image are as sharp as the page around them; asked again when the window
+// moves to another screen or the page is zoomed.
+function watchScale() {
+  const ratio = window.devicePixelRatio || 1;
+  api('POST', '/api/scale', { scale: ratio }).catch(() => {});
+  matchMedia(`(resolution: ${ratio}dppx)`).addEventListener('change', watchScale, { once: true });
+}
+
 // ---------------------------------------------------------------- pictures
 
 // Pictures come as raw RGBA rows: on the loopback that is quicker than a
@@ -684,6 +693,7 @@ async function start() {
     }
   }
   buildPatch(patch);
+  watchScale();
   const first = target() || state.boxes.get(state.order.find((r) => state.boxes.get(r).info.ui));
   if (first) select(first.info.ref);
   // The layout made around a sound file fills the window.
