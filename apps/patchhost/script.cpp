@@ -192,6 +192,14 @@ void cmd_mousedrag(Runner &r, const Args &a) { mouse_at(r, a, maxhost::Mouse::dr
 void cmd_mouseup(Runner &r, const Args &a) { mouse_at(r, a, maxhost::Mouse::up, "mouseup BOX X Y"); }
 void cmd_mousemove(Runner &r, const Args &a) { mouse_at(r, a, maxhost::Mouse::move, "mousemove BOX X Y"); }
 
+void cmd_mousewheel(Runner &r, const Args &a)
+{
+    need_args(a, 5, SIZE_MAX, "mousewheel BOX X Y DX DY [shift] [cmd] [ctrl] [alt]");
+    t_object *box = need_box(r, a[0]);
+    maxhost::mouse_wheel(box, need_number(a[1], "X"), need_number(a[2], "Y"), need_number(a[3], "DX"),
+                         need_number(a[4], "DY"), modifiers(a, 5));
+}
+
 void cmd_mouseenter(Runner &r, const Args &a)
 {
     need_args(a, 1, 1, "mouseenter BOX");
@@ -294,7 +302,7 @@ const Command commands[] = {
     {"getattr", cmd_getattr},     {"mousedown", cmd_mousedown}, {"mousedrag", cmd_mousedrag},
     {"mouseup", cmd_mouseup},     {"mousemove", cmd_mousemove}, {"mouseenter", cmd_mouseenter},
     {"mouseleave", cmd_mouseleave}, {"menu", cmd_menu},         {"dialog", cmd_dialog},
-    {"savefile", cmd_savefile},   {"resize", cmd_resize},       {"snapshot", cmd_snapshot},
+    {"savefile", cmd_savefile},   {"resize", cmd_resize},       {"mousewheel", cmd_mousewheel},       {"snapshot", cmd_snapshot},
     {"buffer", cmd_buffer},       {"echo", cmd_echo},           {"idle", cmd_idle},
 };
 

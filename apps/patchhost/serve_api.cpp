@@ -317,8 +317,17 @@ Json api_mouse(Session &s, const Json &body)
         {"enter", maxhost::Mouse::enter}, {"move", maxhost::Mouse::move}, {"down", maxhost::Mouse::down},
         {"drag", maxhost::Mouse::drag}, {"up", maxhost::Mouse::up}, {"leave", maxhost::Mouse::leave}};
     const BoxInfo *b = find_info(s, json_text(body.value("box", Json())));
-    auto kind = kinds.find(json_text(body.value("kind", Json())));
+    const std::string kind_name = json_text(body.value("kind", Json()));
+    auto kind = kinds.find(kind_name);
     const Json x = body.value("x", Json(0.0)), y = body.value("y", Json(0.0));
+    if (b && kind_name == "wheel" && x.is_number() && y.is_number()) {
+        const Json dx = body.value("dx", Json(0.0)), dy = body.value("dy", Json(0.0));
+        if (!dx.is_number() || !dy.is_number())
+            return error("a wheel event needs its steps dx and dy");
+        long modifiers = mouse_modifiers(body, maxhost::Mouse::move);
+        maxhost::mouse_wheel(b->box, x.get<double>(), y.get<double>(), dx.get<double>(), dy.get<double>(), modifiers);
+        return {{"ok", true}, {"modifiers", modifiers}};
+    }
     if (!b || kind == kinds.end() || !x.is_number() || !y.is_number())
         return error("a mouse event needs a box, a kind and a position");
     long modifiers = mouse_modifiers(body, kind->second);

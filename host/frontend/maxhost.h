@@ -145,6 +145,9 @@ MAXHOST_API std::vector<MethodInfo> methods_of(t_class *c);
 enum class Mouse { enter, move, down, drag, up, leave };
 // Calls the box's mouse callback with a position relative to the box.
 MAXHOST_API void mouse(t_object *box, Mouse kind, double x, double y, long modifiers);
+// Calls the box's mousewheel callback: dx, dy as Max passes them (positive
+// dy: the wheel turned up, away from the user; positive dx: to the right).
+MAXHOST_API void mouse_wheel(t_object *box, double x, double y, double dx, double dy, long modifiers);
 // The cursor last set over a box (JMOUSE_CURSOR_*), -1 if none yet.
 MAXHOST_API long box_cursor(t_object *box);
 using CursorHook = std::function<void(t_object *box, long cursor)>;

@@ -740,6 +740,17 @@ void mouse(t_object *box, Mouse kind, double x, double y, long modifiers)
     ((mouse_fn)fn)(b->object, view, t_pt{x, y}, modifiers);
 }
 
+void mouse_wheel(t_object *box, double x, double y, double dx, double dy, long modifiers)
+{
+    mh_box *b = mh_box_of(box);
+    method fn = b && b->object ? mh_find_method(b->object, gensym("mousewheel")) : nullptr;
+    if (!fn)
+        return;
+    t_object *view = b->patcher ? jpatcher_get_firstview(b->patcher) : mh_detached_view();
+    typedef void (*wheel_fn)(t_object *, t_object *, t_pt, long, double, double);
+    ((wheel_fn)fn)(b->object, view, t_pt{x, y}, modifiers, dx, dy);
+}
+
 long box_cursor(t_object *box)
 {
     mh_box *b = mh_box_of(box);

@@ -332,7 +332,72 @@ void move_drag(t_specgram *x, t_pt pt, box_size s, long modifiers)
     specgram_report_view(x);
 }
 
+// ---------------------------------------------------------------- wheel
+
+// The wheel's zoom per step (a notch is about one step); up zooms in.
+const double wheel_zoom = 0.8;
+// The wheel's pan per step, in shares of the shown span.
+const double wheel_pan = 0.1;
+
+// Time zoomed by `factor` about the time under the pointer (p.x of the box),
+// and panned by `pan` spans; a pan stops at either end of the sound with the
+// span it has.
+void wheel_time(const t_specgram *x, t_pt p, double factor, double pan, double *start, double *length)
+{
+    double at = *start + p.x * *length;
+    *length *= factor;
+    *start = at - p.x * *length;
+    if (pan != 0) {
+        double last = x->buffer_length_ms - *length;
+        *start += pan * *length;
+        *start = *start > last ? last : *start;
+        *start = *start < 0 ? 0 : *start;
+    }
+}
+
+// Frequency zoomed by `factor` about the display row under the pointer.
+void wheel_freq(t_specgram *x, t_pt p, double factor, double *low, double *high)
+{
+    const float *edges = specmags_current_edges(&x->mags);
+    long rows = (long)x->mags.num_bins, a, b;
+    specgram_visible_rows(x, &a, &b);
+    double at = b + 1 - p.y * (b + 1 - a); // rows grow upwards, y downwards
+    *low = edges[specgram_clamp_row(at - (at - a) * factor, rows)];
+    *high = edges[specgram_clamp_row(at + (b + 1 - at) * factor, rows)];
+}
+
 } // namespace
+
+void specgram_mousewheel(t_specgram *x, t_object *patcherview, t_pt pt, long modifiers, double x_inc, double y_inc)
+{
+    box_size s = size_of(x, patcherview);
+    t_pt p = normalised(pt, s);
+    bool shift = (modifiers & eShiftKey) != 0;
+    bool freq = (modifiers & (eCommandKey | eControlKey | eAltKey)) != 0;
+    critical_enter(x->lock);
+    double start = x->display_start, length = x->display_length;
+    double low = x->display_low, high = x->display_high;
+    if (freq && !shift)
+        wheel_freq(x, p, pow(wheel_zoom, y_inc), &low, &high);
+    else if (shift)
+        wheel_time(x, p, 1, wheel_pan * (x_inc - y_inc), &start, &length);
+    else
+        wheel_time(x, p, pow(wheel_zoom, y_inc), wheel_pan * x_inc, &start, &length);
+    specgram_set_display_and_selection(x, 1, start, length, low, high, x->selection_start, x->selection_end,
+                                       x->selection_low, x->selection_high);
+    critical_exit(x->lock);
+    specgram_report_view(x);
+}
+
+void specgram_mousemove(t_specgram *x, t_object *patcherview, t_pt pt, long modifiers)
+{
+    (void)modifiers;
+    if (!x->mouse_hover)
+        return;
+    box_size s = size_of(x, patcherview);
+    x->mouse_norm = normalised(pt, s);
+    specgram_output_mouse_data(x, s.h);
+}
 
 void specgram_mouseenter(t_specgram *x, t_object *patcherview, t_pt pt, long modifiers)
 {

@@ -69,6 +69,8 @@ void register_methods(t_class *c)
     class_addmethod(c, (method)specgram_mousedown, "mousedown", A_CANT, 0);
     class_addmethod(c, (method)specgram_mousedrag, "mousedrag", A_CANT, 0);
     class_addmethod(c, (method)specgram_mouseup, "mouseup", A_CANT, 0);
+    class_addmethod(c, (method)specgram_mousemove, "mousemove", A_CANT, 0);
+    class_addmethod(c, (method)specgram_mousewheel, "mousewheel", A_CANT, 0);
     class_addmethod(c, (method)specgram_notify, "notify", A_CANT, 0);
     class_addmethod(c, (method)specgram_anything, "anything", A_GIMME, 0);
     for (const char *name : command_names)
@@ -149,6 +151,10 @@ void register_behavior(t_class *c)
     CLASS_ATTR_FILTER_CLIP(c, "mouse_mode", 0, 2);
     CLASS_ATTR_ACCESSORS(c, "mouse_mode", NULL, specgram_mouse_mode_set);
     CLASS_ATTR_DEFAULT_SAVE(c, "mouse_mode", 0, "0");
+
+    CLASS_ATTR_CHAR(c, "mouse_hover", 0, t_specgram, mouse_hover);
+    CLASS_ATTR_STYLE_LABEL(c, "mouse_hover", 0, "onoff", "Report Mouse Data on Hover");
+    CLASS_ATTR_DEFAULT_SAVE(c, "mouse_hover", 0, "0");
     CLASS_STICKY_CATEGORY_CLEAR(c);
 }
 

@@ -168,6 +168,7 @@ typedef struct _specgram {
     int64_t self_edit_begin;  // frames [begin, end) the object wrote meanwhile (empty: none)
     int64_t self_edit_end;
     char edit_inverted;       // attribute
+    char mouse_hover;         // attribute: hovering reports the mouse data too
     t_undo_snapshot undo_stack[SPECGRAM_UNDO_DEPTH]; // oldest first
     long undo_count;
     t_undo_snapshot redo_stack[SPECGRAM_UNDO_DEPTH];
@@ -287,6 +288,11 @@ void specgram_mouseenter(t_specgram *x, t_object *patcherview, t_pt pt, long mod
 void specgram_mousedown(t_specgram *x, t_object *patcherview, t_pt pt, long modifiers);
 void specgram_mousedrag(t_specgram *x, t_object *patcherview, t_pt pt, long modifiers);
 void specgram_mouseup(t_specgram *x, t_object *patcherview, t_pt pt, long modifiers);
+// Hover: with mouse_hover on, the mouse data under the pointer (outlet 9).
+void specgram_mousemove(t_specgram *x, t_object *patcherview, t_pt pt, long modifiers);
+// The wheel zooms time about the pointer (with Cmd, Ctrl or Alt,
+// frequency); a horizontal wheel or Shift with the wheel pans time.
+void specgram_mousewheel(t_specgram *x, t_object *patcherview, t_pt pt, long modifiers, double x_inc, double y_inc);
 
 // ---- editing and undo (src/edit) ----
 // Empties both undo stacks, freeing every snapshot.

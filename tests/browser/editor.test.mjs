@@ -355,6 +355,34 @@ test('play serves the selection span; Save WAV downloads the buffer', async () =
   assert.ok(saved.length > 384000 * 2 * 2, 'the whole buffer');
 });
 
+test('the wheel zooms about the pointer and pans with Shift; hovering shows the mouse data', async () => {
+  await page.keyboard.press('0');
+  await until('the whole sound', async () => (await outlets('obj-2'))[1].args[0] === 8000);
+  const b = await box('obj-2');
+  await page.mouse.move(b.x + 160, b.y + 120); // a quarter of the way in: 2 s
+  await page.mouse.wheel(0, -100);
+  await page.evaluate(() => window.patchhostIdle());
+  const v = await until('a narrower view', async () => { const o = await outlets('obj-2'); return o[1].args[0] < 8000 && o; });
+  const [start, length] = [v[0].args[0], v[1].args[0]];
+  assert.ok(Math.abs(start + length / 4 - 2000) < 20, `2 s stays under the pointer: ${start} + ${length}`);
+  await page.keyboard.down('Shift');
+  await page.mouse.wheel(0, 100);
+  await page.keyboard.up('Shift');
+  await page.evaluate(() => window.patchhostIdle());
+  await until('a later view of the same length', async () => {
+    const o = await outlets('obj-2');
+    return o[0].args[0] > start + 1 && Math.abs(o[1].args[0] - length) < 1;
+  });
+  // Hover: the readout follows the pointer without a press.
+  await page.mouse.move(b.x + 320, b.y + 60);
+  await page.mouse.move(b.x + 330, b.y + 60);
+  const first = await until('the mouse data', async () => (await outlets('obj-2'))[9]);
+  await page.mouse.move(b.x + 500, b.y + 60);
+  await until('the mouse data moving on', async () => (await outlets('obj-2'))[9].args[0] > first.args[0]);
+  await until('the readout', async () => /Mouse/.test(await page.locator('#readout').innerText()));
+  await page.keyboard.press('0');
+});
+
 test('keys: Z zooms to the selection, Delete deletes its sound (undoable), Escape clears it; ? lists them', async () => {
   await page.keyboard.press('s');
   await drag('obj-2', [200, 60], [330, 170]);

@@ -141,3 +141,46 @@ TEST(Gestures, ShiftClickDeletesOnlyTheMostRecentShapeUnderThePointer)
     EXPECT_TRUE(shapes_enabled(menus[0])) << "the click inside both shapes deleted both";
     EXPECT_FALSE(shapes_enabled(menus[1])) << "the click inside both shapes deleted the older one";
 }
+
+TEST(Gestures, TheWheelZoomsTimeAboutThePointerPansWithShiftOrSidewaysAndZoomsFrequencyWithAlt)
+{
+    Transcript r = run_script(patch, "echo zoom\n"
+                                     "mousewheel sg 50 50 0 1\n"    // a notch up, a quarter of the way in
+                                     "echo shift\n"
+                                     "mousewheel sg 50 50 0 -1 shift\n" // Shift and down: later
+                                     "echo sideways\n"
+                                     "mousewheel sg 50 50 1 0\n"
+                                     "echo freq\n"
+                                     "mousewheel sg 100 50 0 1 alt\n"
+                                     "echo end\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto view = [&](const char *from, const char *to) {
+        Json l = last_link(between(r, from, to));
+        return std::vector<double>{l[0].get<double>(), l[1].get<double>(), l[2].get<double>(), l[3].get<double>()};
+    };
+    auto near = [](std::vector<double> a, std::vector<double> b, const char *what) {
+        for (size_t i = 0; i < b.size(); i++)
+            EXPECT_NEAR(a[i], b[i], 1e-3) << what << " value " << i;
+    };
+    near(view("zoom", "shift"), {50, 800, 0, 24000}, "250 ms stays under the pointer");
+    near(view("shift", "sideways"), {130, 800, 0, 24000}, "a tenth of the span later");
+    near(view("sideways", "freq"), {200, 800, 0, 24000}, "sideways, up to the end of the sound");
+    std::vector<double> f = view("freq", "end");
+    near(f, {200, 800}, "time untouched");
+    EXPECT_GT(f[2], 0);
+    EXPECT_LT(f[3], 24000);
+    EXPECT_LT(f[3] - f[2], 24000 * 0.85) << "the range narrows about the middle row";
+}
+
+TEST(Gestures, HoverReportsTheMouseDataOnlyWhenAskedTo)
+{
+    Transcript r = run_script(patch, "mousemove sg 50 20\n"
+                                     "attr sg mouse_hover 1\n"
+                                     "mousemove sg 50 20\n"
+                                     "mousemove sg 150 80\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto mouse = outlet_args(r, sg, 9);
+    ASSERT_EQ(mouse.size(), 2u) << "off by default: the first move says nothing";
+    expect_near(mouse[0], {250, 19200, silence_db}, "hover");
+    expect_near(mouse[1], {750, 4800, silence_db}, "hover again");
+}

@@ -72,7 +72,8 @@ TEST_F(SpecgramTest, ANewBoxWithoutAttributesShowsThePlaceholderWithTheDefaults)
     EXPECT_DOUBLE_EQ(maxhost::box_rect((t_object *)x).width, 300);
     EXPECT_EQ(maxhost::box_inlet_count((t_object *)x), 9);
     EXPECT_EQ(maxhost::box_outlet_count((t_object *)x), 10);
-    EXPECT_EQ(maxhost::attributes_of((t_object *)x).size(), 29u); // the 28 and patching_rect
+    EXPECT_EQ(maxhost::attributes_of((t_object *)x).size(), 30u); // the 29 and patching_rect
+    EXPECT_EQ(x->mouse_hover, 0) << "hovering reports nothing unless asked";
 }
 
 TEST_F(SpecgramTest, TheFirstViewReportIsDeferredUntilAfterConstruction)

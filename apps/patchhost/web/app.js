@@ -256,12 +256,23 @@ function mouseEvent(b, kind, e) {
   };
 }
 
+// Moves and drags waiting to be sent give way to the newest; wheel steps
+// add up.  So the queue never grows behind the pointer.
 function queueMouse(ev) {
   const last = mouseQueue[mouseQueue.length - 1];
-  if (ev.kind === 'drag' && last && last.kind === 'drag' && last.box === ev.box)
-    mouseQueue[mouseQueue.length - 1] = ev;
+  const same = last && last.kind === ev.kind && last.box === ev.box;
+  if (same && (ev.kind === 'drag' || ev.kind === 'move')) mouseQueue[mouseQueue.length - 1] = ev;
+  else if (same && ev.kind === 'wheel' && last.shift === ev.shift && last.ctrl === ev.ctrl && last.alt === ev.alt &&
+    last.meta === ev.meta) mouseQueue[mouseQueue.length - 1] = { ...ev, dx: last.dx + ev.dx, dy: last.dy + ev.dy };
   else mouseQueue.push(ev);
   pumpMouse();
+}
+
+// A wheel event in steps (a notch of a mouse wheel is about one), up and
+// right positive, as Max gives them.
+function wheelSteps(e) {
+  const unit = e.deltaMode === 1 ? 3 : e.deltaMode === 2 ? 0.1 : 100;
+  return { dx: e.deltaX / unit, dy: -e.deltaY / unit };
 }
 
 async function pumpMouse() {
@@ -304,7 +315,13 @@ function attachMouse(b) {
     // A context click opens the menu: no drag follows it.
     if (press && e.pointerId === press.pointerId && !press.context && e.buttons)
       queueMouse(mouseEvent(b, 'drag', e));
+    else if (!press && !e.buttons)
+      queueMouse(mouseEvent(b, 'move', e)); // hover: the readout follows the pointer
   });
+  c.addEventListener('wheel', (e) => {
+    e.preventDefault(); // the view zooms, not the page
+    queueMouse({ ...mouseEvent(b, 'wheel', e), ...wheelSteps(e) });
+  }, { passive: false });
   const release = (e) => {
     if (!press || e.pointerId !== press.pointerId) return;
     press = null;
@@ -700,6 +717,9 @@ async function start() {
   if (patch.layout === 'sound') fitWidth();
   refreshBuffers();
   for (const b of spectros()) if (b.info.ref !== state.selected) refreshMode(b);
+  // The readout follows the pointer without a press.
+  for (const b of spectros())
+    api('POST', '/api/attr', { box: b.info.ref, name: 'mouse_hover', value: [1] }).catch(() => {});
   pollLoop();
 }
 
