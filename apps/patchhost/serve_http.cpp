@@ -35,11 +35,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 namespace patchhost {
 namespace serve {
@@ -51,6 +54,78 @@ std::thread listener;
 std::atomic<bool> listener_done{false};
 
 const auto poll_hold = std::chrono::milliseconds(4000);
+
+// The server's threads, with a bound on the connections it holds: at most
+// `threads` being served and `waiting` accepted but not yet served.  When
+// both are taken the listening thread waits before accepting more, so
+// further connections wait in the system's backlog instead of piling up
+// open sockets in the server (a flood of idle connections costs threads
+// until their read timeout, never unbounded memory or descriptors).
+class connection_pool : public httplib::TaskQueue
+{
+public:
+    connection_pool(size_t threads, size_t waiting) : waiting_max_(waiting)
+    {
+        for (size_t i = 0; i < threads; i++)
+            threads_.emplace_back([this] { work(); });
+    }
+
+    void enqueue(std::function<void()> fn) override
+    {
+        std::unique_lock<std::mutex> lock(m_);
+        room_.wait(lock, [&] { return jobs_.size() < waiting_max_ || open_; });
+        jobs_.push_back(std::move(fn));
+        ready_.notify_one();
+    }
+
+    // Lets enqueue take every connection again, so that a listening thread
+    // waiting for room sees the server stop.
+    void open_gate()
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        open_ = true;
+        room_.notify_all();
+    }
+
+    void shutdown() override
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            stopping_ = true;
+        }
+        ready_.notify_all();
+        for (std::thread &t : threads_)
+            t.join();
+    }
+
+private:
+    void work()
+    {
+        for (;;) {
+            std::function<void()> fn;
+            {
+                std::unique_lock<std::mutex> lock(m_);
+                ready_.wait(lock, [&] { return !jobs_.empty() || stopping_; });
+                if (jobs_.empty())
+                    return;
+                fn = std::move(jobs_.front());
+                jobs_.pop_front();
+                room_.notify_one();
+            }
+            fn();
+        }
+    }
+
+    const size_t waiting_max_;
+    std::mutex m_;
+    std::condition_variable ready_, room_;
+    std::deque<std::function<void()>> jobs_;
+    std::vector<std::thread> threads_;
+    bool open_ = false, stopping_ = false;
+};
+
+// The running server's pool (owned by the server, alive while it listens).
+std::atomic<connection_pool *> pool{nullptr};
 
 // Sends a JSON answer: status 400 for an {"error"} object unless `status` says otherwise.
 void send_json(httplib::Response &res, const Json &j, int status = 0)
@@ -344,7 +419,11 @@ int http_start(Session &s)
     // Long polls, a press waiting in a menu, parallel picture loads and
     // connections that send nothing (until the read timeout below) each hold
     // a thread: enough for dozens of idle sockets and the page besides.
-    svr.new_task_queue = [] { return new httplib::ThreadPool(128); };
+    svr.new_task_queue = [] {
+        connection_pool *p = new connection_pool(128, 64);
+        pool = p;
+        return p;
+    };
     svr.set_keep_alive_max_count(1000);
     svr.set_keep_alive_timeout(2);
     // A connection that sends nothing gives its thread back soon, so that
@@ -420,6 +499,8 @@ void http_stop(Session &s)
         s.stopping = true;
         s.changed.notify_all();
     }
+    if (connection_pool *p = pool.exchange(nullptr))
+        p->open_gate();
     server->stop();
     // Handlers may be waiting for the main thread: keep serving them.
     while (!listener_done) {

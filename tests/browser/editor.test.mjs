@@ -573,6 +573,30 @@ test('Idle connections do not hold up the page\'s requests', async () => {
   }
 });
 
+test('a flood of idle connections holds a bounded number of sockets in the server', async () => {
+  const { port } = new URL(base);
+  const net = await import('node:net');
+  const openSockets = () => fs.readdirSync(`/proc/${server.pid}/fd`).length;
+  const before = openSockets();
+  // 128 threads each serving one connection and 64 accepted connections
+  // waiting: the rest stay in the system's backlog, not in the server.
+  const flood = Array.from({ length: 600 }, () => net.connect(Number(port), '127.0.0.1').on('error', () => {}));
+  try {
+    let held = 0;
+    for (let i = 0; i < 30; i++) {
+      await new Promise((resolve) => setTimeout(resolve, 100));
+      held = Math.max(held, openSockets() - before);
+    }
+    assert.ok(held <= 128 + 64 + 8, `the server holds ${held} more descriptors`);
+  } finally {
+    for (const s of flood) s.destroy();
+  }
+  // Once the flood is gone the page is served again at once.
+  const t0 = Date.now();
+  assert.equal((await api('/api/buffers')).status, 200);
+  assert.ok(Date.now() - t0 < 3000, `the request took ${Date.now() - t0} ms after the flood`);
+});
+
 test('on a 2x screen the boxes are painted at twice their size in pixels', async () => {
   const p2 = await context.newPage();
   const cdp = await context.newCDPSession(p2);
