@@ -167,9 +167,15 @@ void set_up_plot(const Options &o, t_object *sg, const Sound &snd, const Layout 
     maxhost::box_set_size(sg, l.plot_w, l.plot_h);
 }
 
+// What to say when the spectrogram posted an error (no memory for the
+// analysis, say) before its picture was written: an image of whatever it
+// shows instead would pass for the sound's.
+const char *const kNotWritten = ": the spectrogram could not show the sound (see above); nothing was written";
+
 // The figure: each channel analysed and painted in turn by the same box.
+// `errors` counts the console errors so far.
 int render_figure(const Options &o, const Job &job, t_object *patcher, t_object *sg, const Sound &snd,
-                  const Say &out, const Say &err)
+                  const int &errors, const Say &out, const Say &err)
 {
     std::vector<long> channels;
     if (o.all_channels)
@@ -190,6 +196,10 @@ int render_figure(const Options &o, const Job &job, t_object *patcher, t_object 
         maxhost::attr_set(sg, "buffer_name", {symbol_atom("patchhost_render")});
         Panel p;
         p.channel_label = o.all_channels ? "channel " + std::to_string(c) : "";
+        if (errors) {
+            err(job.in + kNotWritten);
+            return status_failed;
+        }
         if (!maxhost::paint_box(sg, &p.plot)) {
             err(job.in + ": cannot paint the spectrogram");
             return status_failed;
@@ -257,9 +267,14 @@ int render_one(const Options &o, const Job &job, const Say &out, const Say &err)
             // Written before the event queue runs: nobody looks at the
             // boxes, so their scheduled repaints would be wasted.
             maxhost::attr_set(sg, "buffer_name", {symbol_atom("patchhost_render")});
-            send_write(sg, job.out, o.full ? 0 : o.width, o.full ? 0 : o.height);
+            if (errors) {
+                err(job.in + kNotWritten);
+                status = status_failed;
+            } else {
+                send_write(sg, job.out, o.full ? 0 : o.width, o.full ? 0 : o.height);
+            }
         } else {
-            status = render_figure(o, job, patcher, sg, snd, out, err);
+            status = render_figure(o, job, patcher, sg, snd, errors, out, err);
         }
         if (status == status_ok && !job.colorbar.empty()) {
             t_object *bar = box(patcher, "gradix", "", {0, 0, 60, (double)o.height}, {});

@@ -613,6 +613,36 @@ test('on a 2x screen the boxes are painted at twice their size in pixels', async
   }
 });
 
+test('an upload that does not fit on the disk is refused with the reason and leaves no partial file', async () => {
+  // A file size limit stands in for a full disk: writes past it fail with
+  // EFBIG (the signal it would raise is ignored, as a full disk raises none).
+  const home = fs.mkdtempSync(path.join(os.tmpdir(), 'editor-full-'));
+  const script = `trap '' XFSZ; ulimit -f 4096; exec "$0" serve "$1" --port 0`;
+  const child = spawn('/bin/sh', ['-c', script, env('PATCHHOST'), path.join(tmp, 'demo.maxpat')],
+    { stdio: ['ignore', 'pipe', 'ignore'], env: { ...process.env, TMPDIR: home } });
+  try {
+    const url = await new Promise((resolve, reject) => {
+      let out = '';
+      child.stdout.on('data', (d) => { out += d; const m = out.match(/at (http:\/\/127\.0\.0\.1:\d+\/)/); if (m) resolve(m[1]); });
+      child.on('exit', () => reject(new Error('the server exited')));
+    });
+    const jar = await sessionCookie(url);
+    const big = Buffer.alloc(8 << 20, 1);
+    const res = await fetch(url + 'api/open?name=big.wav', pageRequest(jar, { method: 'POST', body: big }));
+    const body = await res.json();
+    assert.match(body.error || '', /cannot store big\.wav: File too large/);
+    const left = [];
+    const walk = (d) => { for (const e of fs.readdirSync(d, { withFileTypes: true })) (e.isDirectory() ? walk(path.join(d, e.name)) : left.push(e.name)); };
+    walk(home);
+    assert.ok(!left.includes('big.wav'), `left behind: ${left}`);
+    // The editor carries on.
+    assert.equal((await fetch(url + 'api/buffers', pageRequest(jar))).status, 200);
+  } finally {
+    child.kill();
+    fs.rmSync(home, { recursive: true, force: true });
+  }
+});
+
 test('a second editor on a busy port says the port is in use and how to choose another', async () => {
   const port = new URL(base).port;
   const child = spawn(env('PATCHHOST'), ['serve', path.join(tmp, 'demo.maxpat'), '--port', port], { stdio: ['ignore', 'ignore', 'pipe'] });

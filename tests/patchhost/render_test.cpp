@@ -28,10 +28,12 @@ std::string slurp(const std::string &p)
     return ss.str();
 }
 
-RenderRun render(const std::string &args)
+// Runs `patchhost render ARGS` in the scratch folder; `prefix` goes before
+// the command in the shell (a ulimit, say).
+RenderRun render(const std::string &args, const std::string &prefix = "")
 {
     std::string base = scratch_dir() + "/render";
-    std::string cmd = std::string("cd '") + scratch_dir() + "' && '" + PATCHHOST_EXE + "' render " + args + " >" +
+    std::string cmd = std::string("cd '") + scratch_dir() + "' && " + prefix + "'" + PATCHHOST_EXE + "' render " + args + " >" +
                       base + ".out 2>" + base + ".err";
     int raw = std::system(cmd.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(base + ".out"), slurp(base + ".err")};
@@ -194,6 +196,29 @@ TEST_F(Render, FullResolutionTooLargeFailsFast)
     EXPECT_NE(r.err.find("--size"), std::string::npos) << r.err;
     EXPECT_FALSE(std::ifstream(scratch_dir() + "/full.png").good());
 }
+
+// A sound whose analysis does not fit in memory: the spectrogram says so,
+// and no image of the silence it shows instead is written or announced.
+// The sanitizers reserve more address space than the limit allows.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+TEST_F(Render, AnAnalysisThatDoesNotFitInMemoryWritesNothing)
+{
+    make_sound("long.wav", "300", "1");
+    for (const char *mode : {"", "--plain "}) {
+        // 14.4 million samples at 64 frames per window need about 3.7 GB.
+        RenderRun r = render(std::string("long.wav -o a.png ") + mode + "@win_size 4096 @win_overlap 64",
+                             "ulimit -v 1500000 && ");
+        EXPECT_EQ(r.status, 1) << mode;
+        EXPECT_NE(r.err.find("not enough memory to analyse 14400000 frames"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("long.wav: the spectrogram could not show the sound (see above); nothing was written"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.out.find("wrote"), std::string::npos) << r.out;
+        EXPECT_FALSE(std::ifstream(scratch_dir() + "/a.png").good()) << mode;
+    }
+    std::remove((scratch_dir() + "/long.wav").c_str());
+}
+#endif
 
 TEST_F(Render, HelpListsEveryOptionAndAttribute)
 {
