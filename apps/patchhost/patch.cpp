@@ -182,17 +182,39 @@ int json_depth(const std::string &text, int limit)
 bool json_read_file(const std::string &path, Json *doc, std::string *err)
 {
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
+    const std::filesystem::file_status st = std::filesystem::status(path, ec);
+    if (std::filesystem::is_directory(st)) {
         *err = path + ": is a folder, not a file";
         return false;
     }
+    // A device (/dev/zero, say) could be read for ever; a pipe is fine.
+    if (std::filesystem::is_character_file(st) || std::filesystem::is_block_file(st) ||
+        std::filesystem::is_socket(st)) {
+        *err = path + ": is a device, not a file";
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    if (!in || !(text << in.rdbuf())) {
+    if (!in) {
         *err = path + ": cannot read it: " + std::strerror(errno);
         return false;
     }
-    const std::string s = text.str();
+    std::string s;
+    char chunk[65536];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        s.append(chunk, (size_t)in.gcount());
+        if (s.size() > json_max_bytes) {
+            *err = path + ": larger than " + std::to_string(json_max_bytes >> 20) + " MB, too large for a patch";
+            return false;
+        }
+    }
+    if (in.bad()) {
+        *err = path + ": cannot read it: " + std::strerror(errno);
+        return false;
+    }
+    if (s.empty()) {
+        *err = path + ": is empty";
+        return false;
+    }
     if (json_depth(s, json_max_depth) > json_max_depth) {
         *err = path + ": arrays or objects nest more than " + std::to_string(json_max_depth) + " deep";
         return false;

@@ -47,8 +47,11 @@ t_object *patch_load(const std::string &path, std::string *err);
 // so that no input can exhaust the stack.
 int json_depth(const std::string &text, int limit);
 constexpr int json_max_depth = 64;
+// The largest JSON file read (patches are kilobytes; this bounds memory).
+constexpr size_t json_max_bytes = (size_t)64 << 20;
 // Reads and parses a JSON file: false with a message naming the file and
-// the cause (unreadable, a folder, too deep, not JSON).
+// the cause (unreadable, a folder or device, empty, too large, too deep,
+// not JSON).
 bool json_read_file(const std::string &path, Json *doc, std::string *err);
 // Sends "loadbang" to every box whose object understands it, in file order.
 void patch_loadbang(t_object *patcher);

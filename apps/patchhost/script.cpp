@@ -369,12 +369,44 @@ void script_command(Runner &r, const std::vector<Word> &words)
     throw ScriptError("unknown command \"" + name + "\"");
 }
 
+namespace {
+
+// The longest script line read: a line is one command, so this bounds what
+// an endless line (a script read from /dev/zero, say) can take.
+constexpr size_t script_max_line = (size_t)1 << 20;
+
+enum class line_read { line, end, too_long };
+
+// Reads one line (without its newline) of at most script_max_line bytes.
+line_read read_line(std::istream &in, std::string *line)
+{
+    line->clear();
+    std::streambuf *sb = in.rdbuf();
+    for (;;) {
+        const int c = sb->sbumpc();
+        if (c == std::char_traits<char>::eof())
+            return line->empty() ? line_read::end : line_read::line;
+        if (c == '\n')
+            return line_read::line;
+        if (line->size() >= script_max_line)
+            return line_read::too_long;
+        line->push_back((char)c);
+    }
+}
+
+} // namespace
+
 int script_run(Runner &r, std::istream &in, const std::string &name)
 {
     std::string line;
     long number = 0;
-    while (std::getline(in, line)) {
+    for (line_read got; (got = read_line(in, &line)) != line_read::end;) {
         number++;
+        if (got == line_read::too_long) {
+            fprintf(stderr, "patchhost: %s:%ld: the line is longer than %zu MB\n", name.c_str(), number,
+                    script_max_line >> 20);
+            return 3;
+        }
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         try {

@@ -84,13 +84,29 @@ TEST(Loading, UnreadablePatchesExitWithStatus2)
     RunResult nested = run_patch(deep, nullptr);
     EXPECT_EQ(nested.status, 2);
     EXPECT_NE(nested.err.find("nest"), std::string::npos) << nested.err;
+
+    // A device would be read for ever (/dev/zero) or look like a read
+    // error (/dev/null); an empty file is named as such.
+    for (const char *device : {"/dev/zero", "/dev/null"}) {
+        RunResult r = run_patch(device, nullptr);
+        EXPECT_EQ(r.status, 2) << device;
+        EXPECT_NE(r.err.find("is a device, not a file"), std::string::npos) << r.err;
+    }
+    write_file(scratch_dir() + "/empty.maxpat", "");
+    RunResult empty = run_patch(scratch_dir() + "/empty.maxpat", nullptr);
+    EXPECT_EQ(empty.status, 2);
+    EXPECT_NE(empty.err.find("empty.maxpat: is empty"), std::string::npos) << empty.err;
 }
 
-TEST(Script, AFolderAsTheScriptIsAScriptError)
+TEST(Script, AFolderOrAnEndlessLineAsTheScriptIsAScriptError)
 {
     RunResult r = run_patch("ui.maxpat", nullptr, {"--script", scratch_dir()});
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.err.find("folder"), std::string::npos) << r.err;
+    // A line without end stops at 1 MB instead of filling the memory.
+    RunResult zeros = run_patch("ui.maxpat", nullptr, {"--script", "/dev/zero"});
+    EXPECT_EQ(zeros.status, 3);
+    EXPECT_NE(zeros.err.find("/dev/zero:1: the line is longer than 1 MB"), std::string::npos) << zeros.err;
 }
 
 TEST(Script, ScriptErrorsNameTheLineAndExitWithStatus3)
