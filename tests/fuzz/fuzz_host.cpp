@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 namespace fuzz {
 
@@ -93,22 +94,83 @@ t_object *linked_patch()
     return patcher;
 }
 
+namespace {
+
+// The sound every input starts from, interleaved.
+struct Recording
+{
+    std::vector<float> samples;
+    long frames = 0, channels = 0;
+    long sr = 48000;
+};
+
+// Reads the sound file named by FUZZ_RECORDING (copied into the scratch
+// folder, the only place the confined host reads from) through buffer~
+// `buf`; false when there is none or it cannot be read.
+bool read_recording(t_object *buf, Recording *r)
+{
+    const char *path = getenv("FUZZ_RECORDING");
+    if (!path || !*path)
+        return false;
+    std::error_code ec;
+    const std::filesystem::path copy = std::filesystem::path(setup()) / "recording";
+    if (!std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing, ec))
+        return false;
+    t_atom name;
+    atom_setsym(&name, gensym(copy.c_str()));
+    maxhost::send(buf, 0, gensym("read"), 1, &name);
+    maxhost::pump();
+    t_object *b = maxhost::find_buffer("snd");
+    float *p = buffer_locksamples(b);
+    if (!p)
+        return false;
+    r->frames = (long)buffer_getframecount(b);
+    r->channels = (long)buffer_getchannelcount(b);
+    r->sr = (long)buffer_getsamplerate(b);
+    r->samples.assign(p, p + r->frames * r->channels);
+    buffer_unlocksamples(b);
+    return r->frames > 0;
+}
+
+const Recording &recording(t_object *buf)
+{
+    static Recording r;
+    static bool done = false;
+    if (!done) {
+        done = true;
+        if (read_recording(buf, &r)) {
+            fprintf(stderr, "fuzz: the recording is %s (%ld frames, %ld channels, %ld Hz)\n",
+                    getenv("FUZZ_RECORDING"), r.frames, r.channels, r.sr);
+        } else {
+            r = Recording();
+            r.frames = 48000;
+            r.channels = 2;
+            for (long i = 0; i < r.frames; i++)
+                for (long c = 0; c < r.channels; c++)
+                    r.samples.push_back(voice(i, c));
+        }
+    }
+    return r;
+}
+
+} // namespace
+
 void reset_patch(t_object *patcher)
 {
     t_object *buf = maxhost::find_box(patcher, "buf");
+    const Recording &rec = recording(buf);
     t_atom size[2];
-    atom_setlong(size, 48000);
-    atom_setlong(size + 1, 2);
+    atom_setlong(size, rec.frames);
+    atom_setlong(size + 1, rec.channels);
     maxhost::send(buf, 0, gensym("sizeinsamps"), 2, size);
     t_atom sr;
-    atom_setlong(&sr, 48000);
+    atom_setlong(&sr, rec.sr);
     maxhost::send(buf, 0, gensym("sr"), 1, &sr);
     t_object *b = maxhost::find_buffer("snd");
     if (float *p = buffer_locksamples(b)) {
-        const long frames = (long)buffer_getframecount(b), channels = (long)buffer_getchannelcount(b);
-        for (long i = 0; i < frames; i++)
-            for (long c = 0; c < channels; c++)
-                p[i * channels + c] = voice(i, c);
+        const long n = (long)buffer_getframecount(b) * (long)buffer_getchannelcount(b);
+        for (long i = 0; i < n && i < (long)rec.samples.size(); i++)
+            p[i] = rec.samples[(size_t)i];
         buffer_setdirty(b);
         buffer_unlocksamples(b);
     }

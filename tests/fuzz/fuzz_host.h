@@ -20,8 +20,10 @@ const std::string &setup();
 // for targets that install other hooks after setup.
 void setup_outlet_check();
 
-// A patch like the editor's demo: buffer~ "snd" (varname buf) holding a
-// second of a stereo voice-like recording, spectrogram~ boxes "left" and
+// A patch like the editor's demo: buffer~ "snd" (varname buf) holding the
+// recording named by FUZZ_RECORDING (`./run fuzz` gives a stereo speech
+// recording from Debian's sound theme), or else a second of a stereo
+// voice-like synthetic sound, spectrogram~ boxes "left" and
 // "right" on its channels, linked both ways, and gradix "bar" patched into
 // "left".  Boxes have ids obj-1 .. obj-4.
 t_object *linked_patch();
