@@ -1,4 +1,4 @@
-// Text on drawing contexts: font selection through fontconfig, drawing and
+// Text on the cairo backend's drawing contexts: font selection through fontconfig, drawing and
 // measuring.  The SDK's plug-ins name Max's fonts ("Arial" above all); on
 // Linux those resolve to their metric-compatible Liberation faces, chosen
 // explicitly so that a machine with another Arial, or without fontconfig's
@@ -9,7 +9,7 @@
 // Faces are resolved once per (family, slant, weight) and kept for the life
 // of the process.  Rendering options are fixed per context (mh_text_init):
 // greyscale antialiasing, no hinting, unhinted metrics.
-#include "graphics_internal.h"
+#include "graphics_cairo.h"
 
 #include <cairo-ft.h>
 #include <fontconfig/fontconfig.h>
