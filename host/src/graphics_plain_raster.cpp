@@ -39,6 +39,27 @@ void mh_blend(uint32_t *p, t_jgraphics_format format, float r, float g, float b,
     *p = alpha << 24 | mix(r, d >> 16 & 0xff) << 16 | mix(g, d >> 8 & 0xff) << 8 | mix(b, d & 0xff);
 }
 
+// Composites the premultiplied ARGB word src over p at full coverage.
+void mh_over(uint32_t *p, t_jgraphics_format format, uint32_t src)
+{
+    const uint32_t sa = src >> 24;
+    if (sa == 0)
+        return;
+    if (sa == 255 && format != JGRAPHICS_FORMAT_A8) {
+        *p = src;
+        return;
+    }
+    const uint32_t d = *p, keep = 255 - sa;
+    auto mix = [keep](uint32_t s, uint32_t dst) { return std::min<uint32_t>(255, s + (dst * keep + 127) / 255); };
+    if (format == JGRAPHICS_FORMAT_A8) {
+        *p = mix(sa, d >> 24) << 24;
+        return;
+    }
+    uint32_t alpha = format == JGRAPHICS_FORMAT_RGB24 ? 255 : mix(sa, d >> 24);
+    *p = alpha << 24 | mix(src >> 16 & 0xff, d >> 16 & 0xff) << 16 | mix(src >> 8 & 0xff, d >> 8 & 0xff) << 8 |
+         mix(src & 0xff, d & 0xff);
+}
+
 // Adds the span [xa, xb) with weight w to one row's coverage: `cover`
 // holds the partial pixels, `run` the steps of the running sum.
 void mh_add_span(std::vector<float> &cover, std::vector<float> &run, double xa, double xb, float w, int *lo, int *hi)
@@ -58,13 +79,25 @@ void mh_add_span(std::vector<float> &cover, std::vector<float> &run, double xa, 
     *hi = std::max(*hi, i1);
 }
 
+// A coordinate brought within 2^23 pixels of the origin (as cairo's fixed
+// point does), so that far-off points cannot overflow the edge arithmetic.
+mh_point mh_bounded(mh_point p)
+{
+    const double limit = 8388608.0;
+    return {std::clamp(p.x, -limit, limit), std::clamp(p.y, -limit, limit)};
+}
+
 std::vector<mh_edge> mh_edges(const std::vector<std::vector<mh_point>> &polygons)
 {
     std::vector<mh_edge> edges;
     for (const auto &poly : polygons) {
         for (size_t i = 0; i < poly.size(); ++i) {
             mh_point p = poly[i], q = poly[(i + 1) % poly.size()];
-            if (p.y == q.y || !std::isfinite(p.x + p.y + q.x + q.y))
+            if (!std::isfinite(p.x + p.y + q.x + q.y))
+                continue;
+            p = mh_bounded(p);
+            q = mh_bounded(q);
+            if (p.y == q.y)
                 continue;
             if (p.y < q.y)
                 edges.push_back({p.x, p.y, q.x, q.y, 1});
@@ -245,11 +278,15 @@ std::vector<std::vector<mh_point>> mh_stroke_polygons(const t_jgraphics *g)
 
 namespace {
 
-// Pixel (x, y) of s, clamped to its edges, as premultiplied floats 0..1.
+// The pixel index of coordinate v on a side of n pixels, clamped to 0..n-1.
+int mh_index(double v, int n)
+{
+    return int(std::clamp(std::floor(v), 0.0, double(n - 1)));
+}
+
+// Pixel (x, y) of s as premultiplied floats 0..1; x and y lie within s.
 void mh_texel(const t_jsurface *s, int x, int y, float *out)
 {
-    x = std::clamp(x, 0, s->width - 1);
-    y = std::clamp(y, 0, s->height - 1);
     uint32_t p = s->pixels[size_t(y) * size_t(s->width) + size_t(x)];
     out[0] = float(p >> 16 & 0xff) / 255.0f;
     out[1] = float(p >> 8 & 0xff) / 255.0f;
@@ -257,20 +294,19 @@ void mh_texel(const t_jsurface *s, int x, int y, float *out)
     out[3] = float(p >> 24) / 255.0f;
 }
 
-void mh_sample(const t_jsurface *s, double u, double v, bool nearest, float *out)
+// The bilinear interpolation of s at (u, v).
+void mh_sample(const t_jsurface *s, double u, double v, float *out)
 {
-    if (nearest) {
-        mh_texel(s, int(std::floor(u)), int(std::floor(v)), out);
-        return;
-    }
-    double fu = u - 0.5, fv = v - 0.5;
-    int x0 = int(std::floor(fu)), y0 = int(std::floor(fv));
+    double fu = std::clamp(u - 0.5, -1.0, double(s->width)), fv = std::clamp(v - 0.5, -1.0, double(s->height));
+    double x0 = std::floor(fu), y0 = std::floor(fv);
     float tx = float(fu - x0), ty = float(fv - y0);
+    int xa = mh_index(x0, s->width), xb = mh_index(x0 + 1, s->width);
+    int ya = mh_index(y0, s->height), yb = mh_index(y0 + 1, s->height);
     float a[4], b[4], c[4], d[4];
-    mh_texel(s, x0, y0, a);
-    mh_texel(s, x0 + 1, y0, b);
-    mh_texel(s, x0, y0 + 1, c);
-    mh_texel(s, x0 + 1, y0 + 1, d);
+    mh_texel(s, xa, ya, a);
+    mh_texel(s, xb, ya, b);
+    mh_texel(s, xa, yb, c);
+    mh_texel(s, xb, yb, d);
     for (int i = 0; i < 4; ++i)
         out[i] = (a[i] * (1 - tx) + b[i] * tx) * (1 - ty) + (c[i] * (1 - tx) + d[i] * tx) * ty;
 }
@@ -294,15 +330,28 @@ void mh_draw_surface(t_jgraphics *g, const t_jsurface *s, double src_x, double s
     const double kx = src_w / (dest.x1 - dest.x0), ky = src_h / (dest.y1 - dest.y0);
     const int px0 = int(std::floor(box.x0)), px1 = int(std::ceil(box.x1));
     const int py0 = int(std::floor(box.y0)), py1 = int(std::ceil(box.y1));
+    // The source column of each target column, for nearest sampling.
+    std::vector<int> columns(size_t(px1 - px0));
+    for (int px = px0; px < px1; ++px)
+        columns[size_t(px - px0)] = mh_index(src_x + (px + 0.5 - dest.x0) * kx, s->width);
     for (int py = py0; py < py1; ++py) {
         double cy = mh_overlap(py, box.y0, box.y1);
         double v = src_y + (py + 0.5 - dest.y0) * ky;
+        const int src_row = mh_index(v, s->height);
+        const uint32_t *src_line = s->pixels.data() + size_t(src_row) * size_t(s->width);
         uint32_t *line = t->pixels.data() + size_t(py) * size_t(t->width);
         for (int px = px0; px < px1; ++px) {
             float cov = float(cy * mh_overlap(px, box.x0, box.x1)), c[4];
             if (cov <= 1e-4f)
                 continue;
-            mh_sample(s, src_x + (px + 0.5 - dest.x0) * kx, v, nearest, c);
+            if (nearest && cov >= 1.0f) {
+                mh_over(line + px, t->format, src_line[columns[size_t(px - px0)]]);
+                continue;
+            }
+            if (nearest)
+                mh_texel(s, columns[size_t(px - px0)], src_row, c);
+            else
+                mh_sample(s, src_x + (px + 0.5 - dest.x0) * kx, v, c);
             mh_blend(line + px, t->format, c[0] * cov, c[1] * cov, c[2] * cov, c[3] * cov);
         }
     }

@@ -115,6 +115,24 @@ TEST(PlainRaster, SharpTurnsAreBevelled)
     EXPECT_LE(c.ink()[2], 38); // a mitre would reach far past the turn
 }
 
+TEST(PlainRaster, FarOffCoordinatesStillDraw)
+{
+    Canvas c(8, 8);
+    jgraphics_set_source_rgb(c.g.get(), 1, 0, 0);
+    rect_path(c.g.get(), -1e30, -1e30, 1e30, 4, true); // everything above y = 4
+    jgraphics_fill(c.g.get());
+    EXPECT_EQ(c.at(0, 0), kRed);
+    EXPECT_EQ(c.at(7, 3), kRed);
+    EXPECT_EQ(c.at(7, 4), kClear);
+
+    SurfacePtr src = make_surface(2, 1);
+    jgraphics_image_surface_set_pixel(src.get(), 0, 0, t_jrgba{0, 0, 1, 1});
+    jgraphics_image_surface_set_pixel(src.get(), 1, 0, t_jrgba{1, 1, 1, 1});
+    jgraphics_image_surface_draw(c.g.get(), src.get(), t_rect{0, 0, 2, 1}, t_rect{-1e300, 4, 4e300, 1e300});
+    EXPECT_EQ(c.at(0, 5), kBlue); // the left half reaches far past the canvas
+    EXPECT_EQ(c.at(7, 7), kBlue);
+}
+
 TEST(PlainImages, ShrinkingInterpolates)
 {
     SurfacePtr src = make_surface(8, 8);
