@@ -150,6 +150,7 @@ void mh_fill_polygons(t_jgraphics *g, const std::vector<std::vector<mh_point>> &
     const int lines = antialias ? 16 : 1;
     const float w = 1.0f / float(lines);
     std::vector<float> cover(size_t(s->width) + 2, 0.0f), run(size_t(s->width) + 2, 0.0f);
+    const uint32_t word = mh_argb_word(t_jrgba{g->colour[0], g->colour[1], g->colour[2], g->colour[3]});
     std::vector<const mh_edge *> active;
     size_t next = 0;
     int row0 = std::max(0, int(std::floor(std::max(edges.front().y0, c.y0))));
@@ -179,7 +180,9 @@ void mh_fill_polygons(t_jgraphics *g, const std::vector<std::vector<mh_point>> &
             acc += run[x];
             float cov = std::min(1.0f, cover[x] + acc);
             cover[x] = run[x] = 0;
-            if (x < s->width && cov > 1e-4f) {
+            if (x < s->width && cov >= 1.0f) {
+                mh_over(line + x, s->format, word);
+            } else if (x < s->width && cov > 1e-4f) {
                 float a = float(g->colour[3]) * cov;
                 mh_blend(line + x, s->format, float(g->colour[0]) * a, float(g->colour[1]) * a,
                          float(g->colour[2]) * a, a);
@@ -330,29 +333,32 @@ void mh_draw_surface(t_jgraphics *g, const t_jsurface *s, double src_x, double s
     const double kx = src_w / (dest.x1 - dest.x0), ky = src_h / (dest.y1 - dest.y0);
     const int px0 = int(std::floor(box.x0)), px1 = int(std::ceil(box.x1));
     const int py0 = int(std::floor(box.y0)), py1 = int(std::ceil(box.y1));
-    // The source column of each target column, for nearest sampling.
+    // Per target column: its coverage and, for nearest sampling, its source column.
+    std::vector<float> column_cover(size_t(px1 - px0));
     std::vector<int> columns(size_t(px1 - px0));
-    for (int px = px0; px < px1; ++px)
+    for (int px = px0; px < px1; ++px) {
+        column_cover[size_t(px - px0)] = float(mh_overlap(px, box.x0, box.x1));
         columns[size_t(px - px0)] = mh_index(src_x + (px + 0.5 - dest.x0) * kx, s->width);
+    }
     for (int py = py0; py < py1; ++py) {
-        double cy = mh_overlap(py, box.y0, box.y1);
-        double v = src_y + (py + 0.5 - dest.y0) * ky;
+        const float cy = float(mh_overlap(py, box.y0, box.y1));
+        const double v = src_y + (py + 0.5 - dest.y0) * ky;
         const int src_row = mh_index(v, s->height);
         const uint32_t *src_line = s->pixels.data() + size_t(src_row) * size_t(s->width);
-        uint32_t *line = t->pixels.data() + size_t(py) * size_t(t->width);
-        for (int px = px0; px < px1; ++px) {
-            float cov = float(cy * mh_overlap(px, box.x0, box.x1)), c[4];
-            if (cov <= 1e-4f)
-                continue;
+        uint32_t *line = t->pixels.data() + size_t(py) * size_t(t->width) + px0;
+        for (size_t i = 0; i < columns.size(); ++i) {
+            float cov = cy * column_cover[i], c[4];
             if (nearest && cov >= 1.0f) {
-                mh_over(line + px, t->format, src_line[columns[size_t(px - px0)]]);
+                mh_over(line + i, t->format, src_line[columns[i]]);
                 continue;
             }
+            if (cov <= 1e-4f)
+                continue;
             if (nearest)
-                mh_texel(s, columns[size_t(px - px0)], src_row, c);
+                mh_texel(s, columns[i], src_row, c);
             else
-                mh_sample(s, src_x + (px + 0.5 - dest.x0) * kx, v, c);
-            mh_blend(line + px, t->format, c[0] * cov, c[1] * cov, c[2] * cov, c[3] * cov);
+                mh_sample(s, src_x + (px0 + double(i) + 0.5 - dest.x0) * kx, v, c);
+            mh_blend(line + i, t->format, c[0] * cov, c[1] * cov, c[2] * cov, c[3] * cov);
         }
     }
 }
