@@ -85,6 +85,13 @@ TEST_F(BufferTest, WavReadsEveryIntegerAndFloatEncoding)
         expect_layout("b" + name, 2, 2, 22050);
         EXPECT_EQ(samples("b" + name), (std::vector<float>{-1.0f, -0.5f, 0.0f, 0.5f})) << name;
     }
+    // A streaming writer's unknown length (0xFFFFFFFF) reads to the end.
+    const std::string data = encode(1, 16);
+    std::string streamed = wav_file(1, 16, 2, 8000, data);
+    streamed.replace(streamed.size() - data.size() - 4, 4, std::string(4, '\xff'));
+    std::ofstream(path("streamed.wav"), std::ios::binary) << streamed;
+    send(make("streamed"), "read", {sym_atom("streamed.wav")});
+    expect_layout("streamed", 2, 2, 8000);
     EXPECT_EQ(errors(), 0);
 }
 
