@@ -1,9 +1,9 @@
-// Drawing contexts of the cairo backend: the SDK's t_jgraphics over a cairo context, with paths,
-// solid sources, the "fast" unantialiased rectangles, clipping and scaled
-// drawing of image surfaces.  Calls map onto cairo one to one except where
-// the SDK promises more: the fast rectangles and jgraphics_clip leave the
-// current path alone, and non-finite coordinates are ignored instead of
-// reaching cairo.
+// Drawing contexts of the cairo backend: the SDK's t_jgraphics over a cairo
+// context, with paths, solid sources, the "fast" unantialiased rectangles,
+// clipping and scaled drawing of image surfaces.  Calls map onto cairo one
+// to one except where the SDK promises more: the fast rectangles and
+// jgraphics_clip leave the current path alone, and non-finite coordinates
+// are ignored instead of reaching cairo.
 #include "graphics_cairo.h"
 
 #include <cmath>

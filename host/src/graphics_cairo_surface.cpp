@@ -1,9 +1,9 @@
-// Image surfaces of the cairo backend: the SDK's t_jsurface over a cairo image surface, with
-// direct pixel access.  Colours come in as straight (unassociated) alpha and
-// are stored premultiplied, as cairo keeps them; reading a pixel undoes the
-// premultiplication.  Creation refuses sizes that cairo cannot hold (0,
-// negative, above 32767 a side) and buffers too large for memory, returning
-// null rather than an error surface.
+// Image surfaces of the cairo backend: the SDK's t_jsurface over a cairo
+// image surface, with direct pixel access.  Colours come in as straight
+// (unassociated) alpha and are stored premultiplied, as cairo keeps them;
+// reading a pixel undoes the premultiplication.  Creation refuses sizes that
+// cairo cannot hold (0, negative, above 32767 a side) and buffers too large
+// for memory, returning null rather than an error surface.
 #include "graphics_cairo.h"
 
 #include <algorithm>
