@@ -490,6 +490,16 @@ t_max_err object_attr_touch(t_object *x, t_symbol *attrname)
     return MAX_ERR_NONE;
 }
 
+void jrgba_set(t_jrgba *prgba, double r, double g, double b, double a)
+{
+    if (!prgba)
+        return;
+    prgba->red = r;
+    prgba->green = g;
+    prgba->blue = b;
+    prgba->alpha = a;
+}
+
 t_max_err jgraphics_attr_setrgba(t_object *x, t_object *attr, long argc, t_atom *argv)
 {
     mh_attr *a = (mh_attr *)attr;

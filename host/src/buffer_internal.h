@@ -140,11 +140,27 @@ std::string mh_sound_locate(const std::string &name);
 // read completely (then *out is untouched).  Any thread.
 bool mh_sound_read(const std::string &path, mh_sound *out, std::string *err);
 // Writes interleaved samples to `path` in the format its extension names
-// (.wav .aif .aiff .aifc .flac .ogg .oga); 32-bit float for WAV and AIFF,
-// 24-bit for FLAC, Vorbis for Ogg.  The file is replaced only when complete;
-// false with a reason in *err otherwise.  Any thread.
+// (.wav .aif .aiff .aifc .flac .ogg .oga, as far as the build's codec
+// knows it); 32-bit float for WAV and AIFF, 24-bit for FLAC, Vorbis for Ogg.
+// The file is replaced only when complete; false with a reason in *err
+// otherwise.  Any thread.
 bool mh_sound_write(const std::string &path, const float *samples, long frames, long channels, double sr,
                     std::string *err);
+
+// ---- sound-file codecs (soundfile_sndfile.cpp, or soundfile_wav.cpp) ----
+
+// The extension of a file name, in lower case ("" for none; soundfile.cpp).
+std::string mh_sound_extension(const std::string &path);
+
+// The codec's format for writing `bytes` of samples to a file of this name
+// (by its extension): non-zero, or 0 with the reason in *err.
+int mh_sound_format_for(const std::string &path, double bytes, std::string *err);
+// Decodes a whole regular, non-empty file; false with a reason in *err.
+bool mh_sound_decode(const std::string &path, mh_sound *out, std::string *err);
+// Encodes into an open, empty file descriptor, which the caller syncs and
+// closes; false with a reason in *err.
+bool mh_sound_encode(int fd, int format, const float *samples, long frames, long channels, double sr,
+                     std::string *err);
 
 // ---- the class (buffer.cpp) ----
 

@@ -70,12 +70,18 @@ bool mh_sample_block::resize(size_t count)
     return true;
 }
 
-bool mh_buffer_size_ok(long frames, long channels)
+unsigned long long mh_physical_memory()
 {
-    static const unsigned long long limit = [] {
+    static const unsigned long long bytes = [] {
         long pages = sysconf(_SC_PHYS_PAGES), page = sysconf(_SC_PAGE_SIZE);
         return pages > 0 && page > 0 ? (unsigned long long)pages * (unsigned long long)page : 1ULL << 40;
     }();
+    return bytes;
+}
+
+bool mh_buffer_size_ok(long frames, long channels)
+{
+    static const unsigned long long limit = mh_physical_memory();
     if (frames < 0 || channels < 1 || channels > MH_BUFFER_MAX_CHANNELS)
         return false;
     return (unsigned long long)frames <= limit / sizeof(float) / (unsigned long long)channels;

@@ -1,83 +1,92 @@
-// Private graphics interface of the stand-in host: what the drawing code in
-// graphics_*.cpp shares among its files, and what the rest of the host
-// (layers, views, the front end's pictures) needs to reach beneath the SDK's
-// opaque t_jsurface and t_jgraphics.  Plug-ins never see this header.
+// Private graphics interface of the stand-in host: what the rest of the host
+// (layers, views, the front end's pictures, PNG files) needs beneath the
+// SDK's opaque t_jsurface and t_jgraphics.  Plug-ins never see this header.
 //
-// A t_jsurface wraps a cairo image surface; a t_jgraphics wraps a cairo
-// context whose target is a t_jsurface.  Both are reference-counted: the
-// creator holds one reference, a context holds one on its target surface,
-// and jgraphics_surface_destroy / jgraphics_destroy each drop one.  So a
-// surface destroyed while a context still draws into it lives on until that
-// context is destroyed too.
-//
-// Pixels written directly (jgraphics_image_surface_set_pixel) and pixels
-// drawn by cairo share one buffer; the surface records which side touched it
-// last so that cairo is flushed before a direct access and told about direct
-// writes before it draws (mh_surface_sync).
+// Two drawing backends implement it: one over cairo (graphics_cairo_*.cpp,
+// the Linux host) and a plain one in standard C++ (graphics_plain_*.cpp,
+// for builds without cairo).  Both keep a surface's pixels as 32-bit
+// premultiplied ARGB words, cairo's layout, and both reference-count
+// surfaces and contexts: the creator holds one reference, a context holds
+// one on its target surface, and jgraphics_surface_destroy /
+// jgraphics_destroy each drop one.  So a surface destroyed while a context
+// still draws into it lives on until that context is destroyed too.
 //
 // Threads: a surface or a context is used by one thread at a time (the main
-// thread, or a plug-in's export under its own lock); the reference counts and
-// the font cache are thread-safe.
+// thread, or a plug-in's export under its own lock); the reference counts
+// are thread-safe.
 #pragma once
 
 #include "internal.h"
 
-#include <cairo.h>
-
-#include <atomic>
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
 
-struct t_jsurface
-{
-    cairo_surface_t *cs = nullptr; // owned reference to a cairo image surface
-    std::atomic<int> refs{1};
-    bool direct = false;           // flushed for direct pixel access since cairo last drew
-};
-
-struct t_jgraphics
-{
-    cairo_t *cr = nullptr;         // owned
-    t_jsurface *target = nullptr;  // owned reference
-    std::atomic<int> refs{1};
-};
-
-// ---- surfaces (graphics_surface.cpp) ----
-// Wraps an existing cairo image surface, taking a reference of its own (the
-// caller keeps its reference).  Null for a null surface, a surface in an
-// error state or one that is not an image surface.  Release with
-// jgraphics_surface_destroy.
-t_jsurface *mh_surface_wrap(cairo_surface_t *cs);
+// ---- surfaces ----
 // Adds a reference to s (released by another jgraphics_surface_destroy).
 void mh_surface_reference(t_jsurface *s);
-// The cairo surface of s, borrowed for as long as s lives; pending direct
-// pixel writes are announced to cairo first.  Null for a null s.
-cairo_surface_t *mh_surface_cairo(t_jsurface *s);
-// Tells cairo about direct pixel writes before cairo reads or draws into s.
-void mh_surface_sync(t_jsurface *s);
 // Fills `row` (4 x width bytes) with line y of s as straight (not
 // premultiplied) RGBA.  y must lie in 0..height-1.
 void mh_surface_row_rgba(t_jsurface *s, int y, uint8_t *row);
+// Largest pixel buffer a surface may have: 2 GiB (int-sized row arithmetic
+// stays safe) and at most half of the machine's memory.
+inline size_t mh_surface_byte_limit()
+{
+    return size_t(std::min<unsigned long long>(1ULL << 31, mh_physical_memory() / 2));
+}
 
-// ---- contexts (graphics_context.cpp) ----
-// A new context drawing into an existing cairo image surface (wrapped with
-// mh_surface_wrap, so the caller keeps its own reference).  Null on failure.
-// Release with jgraphics_destroy.
-t_jgraphics *mh_graphics_create_for_cairo(cairo_surface_t *cs);
+// A colour component 0..1 as a byte; NaN counts as 0.
+inline uint32_t mh_byte(double c)
+{
+    if (!(c > 0.0))
+        return 0;
+    if (c >= 1.0)
+        return 255;
+    return uint32_t(c * 255.0 + 0.5);
+}
+
+inline uint32_t mh_premultiply(uint32_t c, uint32_t a)
+{
+    return (c * a + 127) / 255;
+}
+
+inline uint32_t mh_unpremultiply(uint32_t c, uint32_t a)
+{
+    if (a == 0)
+        return 0;
+    return std::min<uint32_t>(255, (c * 255 + a / 2) / a);
+}
+
+// A straight colour as a premultiplied ARGB word.
+inline uint32_t mh_argb_word(const t_jrgba &color)
+{
+    uint32_t a = mh_byte(color.alpha);
+    return a << 24 | mh_premultiply(mh_byte(color.red), a) << 16 | mh_premultiply(mh_byte(color.green), a) << 8 |
+           mh_premultiply(mh_byte(color.blue), a);
+}
+
+// A premultiplied ARGB word with alpha `a` (the word's own, or 255 for an
+// opaque format) as straight RGBA bytes.
+inline void mh_word_rgba(uint32_t p, uint32_t a, uint8_t *out)
+{
+    out[0] = uint8_t(mh_unpremultiply(p >> 16 & 0xff, a));
+    out[1] = uint8_t(mh_unpremultiply(p >> 8 & 0xff, a));
+    out[2] = uint8_t(mh_unpremultiply(p & 0xff, a));
+    out[3] = uint8_t(a);
+}
+
+// ---- contexts ----
 // Adds a reference to g (released by another jgraphics_destroy).
 void mh_graphics_reference(t_jgraphics *g);
-// The cairo context of g, borrowed for as long as g lives (its target is
-// synchronised first, so raw cairo drawing is safe).  Null for a null g.
-cairo_t *mh_graphics_cairo(t_jgraphics *g);
 // The surface g draws into, borrowed for as long as g lives.
 t_jsurface *mh_graphics_target(t_jgraphics *g);
-
-// ---- text (graphics_text.cpp) ----
-// Gives a fresh context the host's font set-up: fixed rendering options
-// (greyscale antialiasing, no hinting, unhinted metrics) and Arial 10, so
-// that text looks and measures the same on every machine.
-void mh_text_init(cairo_t *cr);
+// Scales g's user space: later drawing in units of 1 covers sx x sy pixels
+// (at the scale in force so far).
+void mh_graphics_scale(t_jgraphics *g, double sx, double sy);
+// Composites all of s over g with its top-left corner at (x, y), s having
+// `scale` pixels per unit of g's user space.  Null g or s draws nothing.
+void mh_graphics_paint_surface(t_jgraphics *g, t_jsurface *s, double x, double y, double scale);
 
 // ---- PNG files (graphics_png.cpp) ----
 // Supplies line y of an image as straight RGBA bytes (4 x width).

@@ -53,7 +53,7 @@ t_jgraphics *scaled_context(t_jsurface *surface, double scale)
 {
     t_jgraphics *g = jgraphics_create(surface);
     if (g && scale != 1)
-        cairo_scale(mh_graphics_cairo(g), scale, scale);
+        mh_graphics_scale(g, scale, scale);
     return g;
 }
 
@@ -136,13 +136,7 @@ t_max_err jbox_paint_layer(t_object *b, t_object *view, t_symbol *name, double x
     t_jgraphics *g = current_graphics(view);
     if (!l || !l->surface || !g)
         return MAX_ERR_GENERIC;
-    cairo_t *cr = mh_graphics_cairo(g);
-    cairo_save(cr);
-    cairo_translate(cr, x, y);
-    cairo_scale(cr, 1 / l->scale, 1 / l->scale);
-    cairo_set_source_surface(cr, mh_surface_cairo(l->surface), 0, 0);
-    cairo_paint(cr);
-    cairo_restore(cr);
+    mh_graphics_paint_surface(g, l->surface, x, y, l->scale);
     return MAX_ERR_NONE;
 }
 

@@ -242,6 +242,29 @@ TEST_F(External, PaintingUsesTheLayerCacheUntilInvalidated)
     EXPECT_EQ(peek(x, "layer_draws"), draws + 2); // a new size redraws the layer
 }
 
+// At a paint scale above 1 the picture has that many pixels per point and
+// the box still draws in points: its layer, filled edge to edge in points,
+// covers every pixel, scaled up and composited back (both drawing backends).
+TEST_F(External, PaintScaleMultipliesThePixelsOfPictureAndLayers)
+{
+    t_object *x = make();
+    maxhost::pump();
+    long draws = peek(x, "layer_draws");
+    maxhost::Image img;
+    for (double scale : {2.0, 1.5}) {
+        maxhost::set_paint_scale(scale);
+        ASSERT_TRUE(maxhost::paint_box(x, &img));
+        EXPECT_EQ(img.width, int(120 * scale));
+        EXPECT_EQ(img.height, int(60 * scale));
+        for (size_t corner : {size_t(0), img.rgba.size() - 4}) {
+            EXPECT_EQ(img.rgba[corner + 2], 255) << scale; // blue
+            EXPECT_EQ(img.rgba[corner + 3], 255) << scale; // opaque
+        }
+    }
+    EXPECT_EQ(peek(x, "layer_draws"), draws + 2); // each new scale redraws the layer
+    maxhost::set_paint_scale(1);
+}
+
 TEST_F(External, RedrawsAreCoalescedUntilTheQueueRuns)
 {
     t_object *x = make();

@@ -1,15 +1,15 @@
-// Text on drawing contexts: font selection through fontconfig, drawing and
-// measuring.  The SDK's plug-ins name Max's fonts ("Arial" above all); on
-// Linux those resolve to their metric-compatible Liberation faces, chosen
-// explicitly so that a machine with another Arial, or without fontconfig's
-// alias rules, still draws and measures text the same way.  A family that
-// fontconfig cannot find falls back to Liberation Sans instead of whatever
-// the machine's default sans happens to be.
+// Text on the cairo backend's drawing contexts: font selection through
+// fontconfig, drawing and measuring.  The SDK's plug-ins name Max's fonts
+// ("Arial" above all); on Linux those resolve to their metric-compatible
+// Liberation faces, chosen explicitly so that a machine with another Arial,
+// or without fontconfig's alias rules, still draws and measures text the
+// same way.  A family that fontconfig cannot find falls back to Liberation
+// Sans instead of whatever the machine's default sans happens to be.
 //
 // Faces are resolved once per (family, slant, weight) and kept for the life
 // of the process.  Rendering options are fixed per context (mh_text_init):
 // greyscale antialiasing, no hinting, unhinted metrics.
-#include "graphics_internal.h"
+#include "graphics_cairo.h"
 
 #include <cairo-ft.h>
 #include <fontconfig/fontconfig.h>

@@ -1,10 +1,10 @@
-// Drawing contexts: the SDK's t_jgraphics over a cairo context, with paths,
-// solid sources, the "fast" unantialiased rectangles, clipping and scaled
-// drawing of image surfaces.  Calls map onto cairo one to one except where
-// the SDK promises more: the fast rectangles and jgraphics_clip leave the
-// current path alone, and non-finite coordinates are ignored instead of
-// reaching cairo.
-#include "graphics_internal.h"
+// Drawing contexts of the cairo backend: the SDK's t_jgraphics over a cairo
+// context, with paths, solid sources, the "fast" unantialiased rectangles,
+// clipping and scaled drawing of image surfaces.  Calls map onto cairo one
+// to one except where the SDK promises more: the fast rectangles and
+// jgraphics_clip leave the current path alone, and non-finite coordinates
+// are ignored instead of reaching cairo.
+#include "graphics_cairo.h"
 
 #include <cmath>
 
@@ -97,14 +97,6 @@ t_jgraphics *jgraphics_create(t_jsurface *target)
     g->cr = cr;
     g->target = target;
     mh_surface_reference(target);
-    return g;
-}
-
-t_jgraphics *mh_graphics_create_for_cairo(cairo_surface_t *cs)
-{
-    t_jsurface *s = mh_surface_wrap(cs);
-    t_jgraphics *g = jgraphics_create(s);
-    jgraphics_surface_destroy(s); // the context keeps its own reference
     return g;
 }
 
@@ -263,12 +255,22 @@ void jgraphics_image_surface_draw(t_jgraphics *g, t_jsurface *s, t_rect srcRect,
     cairo_restore(cr);
 }
 
-void jrgba_set(t_jrgba *prgba, double r, double g, double b, double a)
+void mh_graphics_scale(t_jgraphics *g, double sx, double sy)
 {
-    if (!prgba)
+    if (g && std::isfinite(sx) && std::isfinite(sy) && sx != 0 && sy != 0)
+        cairo_scale(g->cr, sx, sy);
+}
+
+void mh_graphics_paint_surface(t_jgraphics *g, t_jsurface *s, double x, double y, double scale)
+{
+    cairo_t *cr = mh_begin(g);
+    cairo_surface_t *cs = mh_surface_cairo(s);
+    if (!cr || !cs || !mh_finite(x, y) || !std::isfinite(scale) || !(scale > 0))
         return;
-    prgba->red = r;
-    prgba->green = g;
-    prgba->blue = b;
-    prgba->alpha = a;
+    cairo_save(cr);
+    cairo_translate(cr, x, y);
+    cairo_scale(cr, 1 / scale, 1 / scale);
+    cairo_set_source_surface(cr, cs, 0, 0);
+    cairo_paint(cr);
+    cairo_restore(cr);
 }

@@ -1,29 +1,14 @@
-// Image surfaces: the SDK's t_jsurface over a cairo image surface, with
-// direct pixel access.  Colours come in as straight (unassociated) alpha and
-// are stored premultiplied, as cairo keeps them; reading a pixel undoes the
-// premultiplication.  Creation refuses sizes that cairo cannot hold (0,
-// negative, above 32767 a side) and buffers too large for memory, returning
-// null rather than an error surface.
-#include "graphics_internal.h"
-
-#include <unistd.h>
+// Image surfaces of the cairo backend: the SDK's t_jsurface over a cairo
+// image surface, with direct pixel access.  Colours come in as straight
+// (unassociated) alpha and are stored premultiplied, as cairo keeps them;
+// reading a pixel undoes the premultiplication.  Creation refuses sizes that
+// cairo cannot hold (0, negative, above 32767 a side) and buffers too large
+// for memory, returning null rather than an error surface.
+#include "graphics_cairo.h"
 
 #include <algorithm>
 
 namespace {
-
-// Largest pixel buffer a surface may have: the 2 GiB that cairo's and
-// libpng's int-sized row arithmetic stays safe with, and at most half of the
-// machine's memory.
-size_t mh_surface_byte_limit()
-{
-    size_t limit = size_t(1) << 31;
-    long pages = sysconf(_SC_PHYS_PAGES);
-    long page_size = sysconf(_SC_PAGESIZE);
-    if (pages > 0 && page_size > 0)
-        limit = std::min(limit, size_t(pages) / 2 * size_t(page_size));
-    return limit;
-}
 
 cairo_format_t mh_cairo_format(t_jgraphics_format format, bool *ok)
 {
@@ -35,28 +20,6 @@ cairo_format_t mh_cairo_format(t_jgraphics_format format, bool *ok)
     }
     *ok = false;
     return CAIRO_FORMAT_INVALID;
-}
-
-// A colour component 0..1 as a byte; NaN counts as 0.
-uint32_t mh_byte(double c)
-{
-    if (!(c > 0.0))
-        return 0;
-    if (c >= 1.0)
-        return 255;
-    return uint32_t(c * 255.0 + 0.5);
-}
-
-uint32_t mh_premultiply(uint32_t c, uint32_t a)
-{
-    return (c * a + 127) / 255;
-}
-
-uint32_t mh_unpremultiply(uint32_t c, uint32_t a)
-{
-    if (a == 0)
-        return 0;
-    return std::min<uint32_t>(255, (c * 255 + a / 2) / a);
 }
 
 // Start of line y of the surface's pixel buffer, after flushing cairo.
@@ -82,11 +45,7 @@ void mh_pixel_rgba(cairo_format_t format, const unsigned char *line, int x, uint
         return;
     }
     uint32_t p = reinterpret_cast<const uint32_t *>(line)[x];
-    uint32_t a = format == CAIRO_FORMAT_RGB24 ? 255 : p >> 24;
-    out[0] = uint8_t(mh_unpremultiply(p >> 16 & 0xff, a));
-    out[1] = uint8_t(mh_unpremultiply(p >> 8 & 0xff, a));
-    out[2] = uint8_t(mh_unpremultiply(p & 0xff, a));
-    out[3] = uint8_t(a);
+    mh_word_rgba(p, format == CAIRO_FORMAT_RGB24 ? 255 : p >> 24, out);
 }
 
 bool mh_surface_contains(t_jsurface *s, int x, int y)
@@ -113,16 +72,6 @@ t_jsurface *jgraphics_image_surface_create(t_jgraphics_format format, int width,
     }
     auto *s = new t_jsurface;
     s->cs = cs;
-    return s;
-}
-
-t_jsurface *mh_surface_wrap(cairo_surface_t *cs)
-{
-    if (!cs || cairo_surface_status(cs) != CAIRO_STATUS_SUCCESS ||
-        cairo_surface_get_type(cs) != CAIRO_SURFACE_TYPE_IMAGE)
-        return nullptr;
-    auto *s = new t_jsurface;
-    s->cs = cairo_surface_reference(cs);
     return s;
 }
 
@@ -171,19 +120,16 @@ void jgraphics_image_surface_set_pixel(t_jsurface *s, int x, int y, t_jrgba colo
     if (!mh_surface_contains(s, x, y))
         return;
     unsigned char *line = mh_surface_line(s, y);
-    uint32_t a = mh_byte(color.alpha);
     switch (cairo_image_surface_get_format(s->cs)) {
     case CAIRO_FORMAT_ARGB32:
-        reinterpret_cast<uint32_t *>(line)[x] = a << 24 | mh_premultiply(mh_byte(color.red), a) << 16 |
-                                                mh_premultiply(mh_byte(color.green), a) << 8 |
-                                                mh_premultiply(mh_byte(color.blue), a);
+        reinterpret_cast<uint32_t *>(line)[x] = mh_argb_word(color);
         break;
     case CAIRO_FORMAT_RGB24:
         reinterpret_cast<uint32_t *>(line)[x] =
             0xff000000u | mh_byte(color.red) << 16 | mh_byte(color.green) << 8 | mh_byte(color.blue);
         break;
     case CAIRO_FORMAT_A8:
-        line[x] = static_cast<unsigned char>(a);
+        line[x] = static_cast<unsigned char>(mh_byte(color.alpha));
         break;
     default:
         break;
