@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# win-build SDK_DIR BUILD OUT: builds every packaged plug-in (the manifests
-# in BUILD/externals/manifest marked "package 1") as a Windows x64 DLL
+# win-build SDK_DIR BUILD OUT [NAME...]: builds every packaged plug-in (the
+# manifests in BUILD/externals/manifest marked "package 1"; with NAMEs, those
+# plug-ins, packaged or not) as a Windows x64 DLL
 # OUT/NAME.mxe64 with mingw-w64, from the same sources against the real SDK
 # headers, linked against the SDK's import libraries MaxAPI.lib and
 # MaxAudio.lib.  The C and C++ runtimes are linked in statically, so the DLL
@@ -9,6 +10,8 @@ set -uo pipefail
 SDK="$(cd "$1" && pwd)/c74support"
 BUILD="$(cd "$2" && pwd)"
 OUT="$3"
+shift 3
+ONLY=("$@")
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 # shellcheck source=tools/manifest.sh
 source "$ROOT/tools/manifest.sh"
@@ -18,8 +21,12 @@ mkdir -p "$OUT/logs" "$OUT/obj"
 
 status=0
 for manifest in "$BUILD"/externals/manifest/*.txt; do
-    grep -qx 'package 1' "$manifest" || continue
     name=$(basename "$manifest" .txt)
+    if [[ ${#ONLY[@]} -gt 0 ]]; then
+        [[ " ${ONLY[*]} " == *" $name "* ]] || continue
+    else
+        grep -qx 'package 1' "$manifest" || continue
+    fi
     extra=()
     read_manifest "$manifest"
     log="$OUT/logs/$name.log"

@@ -103,10 +103,12 @@ int run(const Options &o, patchhost::Transcript &t)
 
 int main(int argc, char **argv)
 {
+#ifndef PATCHHOST_RUNNER_ONLY // the Windows build has neither
     if (argc >= 2 && std::string(argv[1]) == "render")
         return patchhost::render_main(argc - 1, argv + 1);
     if (argc >= 2 && std::string(argv[1]) == "serve")
         return patchhost::serve_main(argc - 1, argv + 1);
+#endif
     if (argc >= 2 && std::string(argv[1]) == "classes")
         return patchhost::classes_main(argc - 1, argv + 1);
     Options o;

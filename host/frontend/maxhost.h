@@ -16,7 +16,11 @@
 #include <utility>
 #include <vector>
 
+#ifdef _WIN32
+#define MAXHOST_API // MaxAPI.dll exports every function of the host
+#else
 #define MAXHOST_API __attribute__((visibility("default")))
+#endif
 
 namespace maxhost {
 

@@ -13,8 +13,7 @@
 // last unlock, and an event that finds the samples locked waits for that
 // unlock too.  Marks made before the notification runs merge into it.
 #include "buffer_internal.h"
-
-#include <unistd.h>
+#include "platform.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -70,18 +69,9 @@ bool mh_sample_block::resize(size_t count)
     return true;
 }
 
-unsigned long long mh_physical_memory()
-{
-    static const unsigned long long bytes = [] {
-        long pages = sysconf(_SC_PHYS_PAGES), page = sysconf(_SC_PAGE_SIZE);
-        return pages > 0 && page > 0 ? (unsigned long long)pages * (unsigned long long)page : 1ULL << 40;
-    }();
-    return bytes;
-}
-
 bool mh_buffer_size_ok(long frames, long channels)
 {
-    static const unsigned long long limit = mh_physical_memory();
+    const unsigned long long limit = mh_physical_memory();
     if (frames < 0 || channels < 1 || channels > MH_BUFFER_MAX_CHANNELS)
         return false;
     return (unsigned long long)frames <= limit / sizeof(float) / (unsigned long long)channels;

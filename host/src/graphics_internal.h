@@ -17,6 +17,7 @@
 #pragma once
 
 #include "internal.h"
+#include "platform.h"
 
 #include <algorithm>
 #include <cstdint>

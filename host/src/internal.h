@@ -48,10 +48,6 @@ t_class *mh_internal_class(const char *name, long size, method freefn);
 struct mh_attr;
 mh_attr *mh_attr_find(const void *x, t_symbol *name);
 
-// ---- the machine (buffer_samples.cpp) ----
-// Bytes of physical memory (1 TiB when the system does not say).
-unsigned long long mh_physical_memory();
-
 // ---- plug-in search path (loader.cpp) ----
 // The folders searched for plug-ins, in order (added ones first, then
 // $MAXHOST_PATH, then the build's externals folder).

@@ -1,16 +1,13 @@
-// The plug-in loader: finds NAME.mxl_x86_64 on the search path, opens it and
-// calls its exported ext_main once.
+// The plug-in loader: finds NAME.mxl_x86_64 (NAME.mxe64 on Windows) on the
+// search path, opens it and calls its exported ext_main once.
 //
 // Plug-ins built against the real SDK headers leave every host symbol
 // undefined; they bind to libmaxhost, which the front-end executables link
 // directly (so it precedes libc in the global scope, which matters for
 // `error`, a name glibc also exports).
 #include "internal.h"
+#include "platform.h"
 
-#include <dlfcn.h>
-#include <sys/stat.h>
-
-#include <climits>
 #include <cstdlib>
 #include <mutex>
 #include <set>
@@ -26,14 +23,6 @@ std::vector<std::string> search_paths;
 std::set<std::string> loaded;
 bool env_read = false;
 
-std::string suffix() { return ".mxl_x86_64"; }
-
-bool is_file(const std::string &p)
-{
-    struct stat st;
-    return stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 std::vector<std::string> paths()
 {
     if (!env_read) {
@@ -42,7 +31,7 @@ std::vector<std::string> paths()
             std::string s = env;
             size_t start = 0;
             while (start <= s.size()) {
-                size_t end = s.find(':', start);
+                size_t end = s.find(mh_path_list_separator(), start);
                 if (end == std::string::npos)
                     end = s.size();
                 if (end > start)
@@ -80,42 +69,35 @@ bool load_external(const std::string &name_or_path, std::string *err)
     std::string file;
     {
         std::lock_guard<std::mutex> guard(loader_lock);
-        if (name_or_path.find('/') != std::string::npos) {
+        if (mh_is_path_name(name_or_path)) {
             file = name_or_path;
         } else {
             for (const std::string &dir : paths()) {
-                std::string candidate = dir + "/" + name_or_path + suffix();
-                if (is_file(candidate)) {
+                std::string candidate = dir + "/" + name_or_path + mh_plugin_suffix();
+                if (mh_is_regular_file(candidate)) {
                     file = candidate;
                     break;
                 }
             }
         }
     }
-    if (file.empty() || !is_file(file)) {
+    if (file.empty() || !mh_is_regular_file(file)) {
         if (err)
             *err = "no plug-in named " + name_or_path;
         return false;
     }
-    char real[PATH_MAX];
-    std::string key = realpath(file.c_str(), real) ? real : file;
+    std::string key = mh_real_path(file);
     {
         std::lock_guard<std::mutex> guard(loader_lock);
         if (loaded.count(key))
             return true;
         loaded.insert(key);
     }
-    void *handle = dlopen(key.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        if (err)
-            *err = dlerror();
-        return false;
-    }
-    typedef void (*main_fn)(void *);
-    main_fn entry = (main_fn)dlsym(handle, "ext_main");
+    std::string why;
+    mh_ext_main_fn entry = mh_library_main(key, &why);
     if (!entry) {
         if (err)
-            *err = key + " has no ext_main";
+            *err = why;
         return false;
     }
     entry(nullptr);

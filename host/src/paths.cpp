@@ -6,10 +6,11 @@
 // While files are confined (maxhost::confine_files), every name resolves to
 // its last component inside the confining folder.
 #include "internal.h"
+#include "platform.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -22,11 +23,32 @@ std::vector<std::string> folders; // id = index + 1
 std::string default_folder;
 std::string confine_folder; // empty: names resolve anywhere
 
-bool is_dir(const std::string &p)
+// Windows names folders with backslashes too and roots paths at drives
+// ("C:/"); the host works with forward slashes throughout.
+std::string slashes(std::string path)
 {
-    struct stat st;
-    return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+#ifdef _WIN32
+    for (char &c : path)
+        if (c == '\\')
+            c = '/';
+#endif
+    return path;
 }
+
+// Length of an absolute path's root ("/", or "C:/" on Windows); 0 when the
+// path is relative.
+size_t root_length(const std::string &path)
+{
+    if (!path.empty() && path[0] == '/')
+        return 1;
+#ifdef _WIN32
+    if (path.size() >= 3 && isalpha((unsigned char)path[0]) && path[1] == ':' && path[2] == '/')
+        return 3;
+#endif
+    return 0;
+}
+
+bool is_absolute(const std::string &path) { return root_length(path) > 0; }
 
 std::string home()
 {
@@ -37,14 +59,15 @@ std::string home()
 std::string cwd()
 {
     char buf[PATH_MAX];
-    return getcwd(buf, sizeof buf) ? buf : "/";
+    return getcwd(buf, sizeof buf) ? slashes(buf) : "/";
 }
 
 // Folds "." and ".." and repeated slashes of an absolute path.
 std::string normalise(const std::string &path)
 {
+    const size_t root = root_length(path);
     std::vector<std::string> parts;
-    size_t i = 0;
+    size_t i = root;
     while (i <= path.size()) {
         size_t j = path.find('/', i);
         if (j == std::string::npos)
@@ -58,10 +81,10 @@ std::string normalise(const std::string &path)
         }
         i = j + 1;
     }
-    std::string out;
-    for (const std::string &p : parts)
-        out += "/" + p;
-    return out.empty() ? "/" : out;
+    std::string out = root ? path.substr(0, root) : "/";
+    for (size_t k = 0; k < parts.size(); k++)
+        out += (k ? "/" : "") + parts[k];
+    return out;
 }
 
 // The confining folder, or "" when names are free.
@@ -86,7 +109,8 @@ std::string inside(const std::string &folder, const std::string &name)
 
 void maxhost::confine_files(const std::string &folder)
 {
-    std::string f = folder.empty() ? folder : normalise(folder[0] == '/' ? folder : cwd() + "/" + folder);
+    std::string f = slashes(folder);
+    f = f.empty() ? f : normalise(is_absolute(f) ? f : cwd() + "/" + f);
     std::lock_guard<std::mutex> guard(path_lock);
     confine_folder = f;
 }
@@ -94,7 +118,7 @@ void maxhost::confine_files(const std::string &folder)
 void mh_set_default_folder(const std::string &folder)
 {
     std::lock_guard<std::mutex> guard(path_lock);
-    default_folder = folder;
+    default_folder = slashes(folder);
 }
 
 std::string mh_default_folder()
@@ -105,7 +129,7 @@ std::string mh_default_folder()
 
 short mh_path_id_for_folder(const std::string &folder)
 {
-    std::string f = normalise(folder);
+    std::string f = normalise(slashes(folder));
     std::lock_guard<std::mutex> guard(path_lock);
     for (size_t i = 0; i < folders.size(); i++)
         if (folders[i] == f)
@@ -132,14 +156,14 @@ short path_nameconform(const char *src, char *dst, long style, long type)
     (void)type;  // every type resolves to an absolute path here
     if (!src || !dst || !*src)
         return 1;
-    std::string s = src;
+    std::string s = slashes(src);
     std::string out;
     const std::string jail = confined();
     if (!jail.empty())
         out = inside(jail, s);
     else if (s[0] == '~' && (s.size() == 1 || s[1] == '/'))
         out = home() + s.substr(1);
-    else if (s[0] == '/')
+    else if (is_absolute(s))
         out = s;
     else
         out = mh_default_folder() + "/" + s;
@@ -156,17 +180,17 @@ short path_frompotentialpathname(const char *name, short *path, char *filename)
 {
     if (!name || !*name || !path || !filename)
         return 1;
-    std::string s = name;
-    if (s[0] != '/' || !confined().empty()) {
+    std::string s = slashes(name);
+    if (!is_absolute(s) || !confined().empty()) {
         char conformed[MAX_PATH_CHARS];
         if (path_nameconform(name, conformed, PATH_STYLE_NATIVE, PATH_TYPE_ABSOLUTE))
             return 1;
         s = conformed;
     }
     size_t slash = s.find_last_of('/');
-    std::string dir = slash == 0 ? "/" : s.substr(0, slash);
+    std::string dir = slash + 1 == root_length(s) ? s.substr(0, slash + 1) : s.substr(0, slash);
     std::string file = s.substr(slash + 1);
-    if (file.empty() || file.size() + 1 > MAX_FILENAME_CHARS || !is_dir(dir))
+    if (file.empty() || file.size() + 1 > MAX_FILENAME_CHARS || !mh_is_folder(dir))
         return 1;
     short id = mh_path_id_for_folder(dir);
     if (!id)
@@ -179,12 +203,12 @@ short path_frompotentialpathname(const char *name, short *path, char *filename)
 short path_topathname(const short path, const char *file, char *name)
 {
     std::string folder;
-    if (!name || !mh_path_folder(path, &folder) || !is_dir(folder))
+    if (!name || !mh_path_folder(path, &folder) || !mh_is_folder(folder))
         return 1;
     const std::string jail = confined();
     if (!jail.empty())
         folder = jail;
-    std::string full = folder == "/" ? "/" : folder + "/";
+    std::string full = folder.back() == '/' ? folder : folder + "/";
     if (file)
         full += file;
     if (full.size() + 1 > MAX_PATH_CHARS)

@@ -7,6 +7,7 @@
 // calling thread waits; MAXHOST_SERIAL=1 (or set_serial_workers) runs them
 // inline instead, so threaded and serial results can be compared.
 #include "internal.h"
+#include "platform.h"
 
 #include <atomic>
 #include <cstdio>
@@ -20,21 +21,10 @@
 
 namespace {
 
-pthread_mutex_t *mh_new_recursive_mutex()
+t_critical global_region()
 {
-    pthread_mutex_t *m = new pthread_mutex_t;
-    pthread_mutexattr_t attr;
-    pthread_mutexattr_init(&attr);
-    pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
-    pthread_mutex_init(m, &attr);
-    pthread_mutexattr_destroy(&attr);
-    return m;
-}
-
-pthread_mutex_t *global_region()
-{
-    static pthread_mutex_t *m = mh_new_recursive_mutex();
-    return m;
+    static t_critical region = mh_region_new();
+    return region;
 }
 
 // Critical regions the calling thread holds (a region entered twice counts
@@ -46,24 +36,24 @@ thread_local long regions_held = 0;
 void critical_new(t_critical *x)
 {
     if (x)
-        *x = mh_new_recursive_mutex();
+        *x = mh_region_new();
 }
 
 void critical_enter(t_critical x)
 {
-    pthread_mutex_lock(x ? x : global_region());
+    mh_region_lock(x ? x : global_region());
     regions_held++;
 }
 
 void critical_exit(t_critical x)
 {
-    if (pthread_mutex_unlock(x ? x : global_region()) == 0)
+    if (mh_region_unlock(x ? x : global_region()))
         regions_held--;
 }
 
 short critical_tryenter(t_critical x)
 {
-    if (pthread_mutex_trylock(x ? x : global_region()) != 0)
+    if (!mh_region_trylock(x ? x : global_region()))
         return 1;
     regions_held++;
     return 0;
@@ -71,10 +61,8 @@ short critical_tryenter(t_critical x)
 
 void critical_free(t_critical x)
 {
-    if (!x)
-        return;
-    pthread_mutex_destroy(x);
-    delete x;
+    if (x)
+        mh_region_free(x);
 }
 
 // ---------------------------------------------------------------- worker pool
