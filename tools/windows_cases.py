@@ -4,7 +4,8 @@ one platform, and the comparison of two platforms' transcripts.
 
   windows_cases.py run --patchhost EXE [--wine WINE] --externals DIR --cases DIR --out DIR [--case NAME]...
       Copies the cases (tests/windows/cases: NAME.maxpat and NAME.txt) and
-      the sound they read (tones.wav, written here) into OUT/work, runs
+      the sound they read (tones.wav, written here, and a copy with a
+      non-ASCII name) into OUT/work, runs
       `patchhost run NAME.maxpat --script NAME.txt` for each, and keeps the
       transcript as OUT/NAME.jsonl.  With --wine the runner is a Windows
       program started through Wine.
@@ -76,6 +77,9 @@ def prepare(cases, work):
     sound = os.path.join(work, "tones.wav")
     if not os.path.exists(sound):
         write_tones(sound)
+        # The same sound under a name outside ASCII, which must reach the
+        # file system as UTF-8 on both platforms.
+        shutil.copy(sound, os.path.join(work, "kl\u00e4nge.wav"))
 
 
 def run_case(args, work, name, transcript):

@@ -30,9 +30,11 @@ struct Options {
 void usage()
 {
     fprintf(stderr, "usage: patchhost run PATCH.maxpat [--script FILE|-] [--transcript FILE] [--path DIR]...\n"
+#ifndef PATCHHOST_RUNNER_ONLY
                     "       patchhost render IN... -o OUT.png|DIR/ [options] [@attribute value...]\n"
                     "                        (patchhost render --help lists them)\n"
                     "       patchhost serve [PATCH.maxpat | SOUND_FILE] [--port N] [--host ADDR]\n"
+#endif
                     "       patchhost classes NAME... [--path DIR]...\n");
 }
 
