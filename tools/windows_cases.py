@@ -14,8 +14,10 @@ one platform, and the comparison of two platforms' transcripts.
       same kinds, boxes, outlets, selectors, symbols, integers and console
       lines; floats (analysis values) within a relative 1e-5; buffer rms
       and peaks within a relative 1e-6.  Buffer hashes: see compare_hashes.
-      Paths are compared after normalising (see normalise_paths).  Prints
-      one row per case; exit status 1 on any difference.
+      Paths are compared after normalising (see normalise_paths).  The
+      pictures a case's script writes with `snapshot` are compared only at
+      column 2 (see compare_snapshots).  Prints one row per case; exit
+      status 1 on any difference.
   windows_cases.py echo --patchhost EXE [--wine WINE] --externals DIR --cases DIR --case NAME
       Runs one case and checks that the messages out of its boxes are the
       ones its script's "# expect" lines list, in order (the argmix case:
@@ -31,6 +33,7 @@ import struct
 import subprocess
 import sys
 import time
+import zlib
 
 SOUND_RATE = 48000
 
@@ -183,6 +186,71 @@ def without_hash(line):
     return {k: v for k, v in line.items() if k != "hash"} if line.get("t") == "buffer" else line
 
 
+def read_png(path):
+    """Width, height and rows of (r, g, b) of an 8-bit RGB or RGBA PNG."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise ValueError(f"{path} is not a PNG file")
+    pos, idat = 8, b""
+    while pos + 8 <= len(data):
+        n, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + n]
+        pos += 12 + n
+        if kind == b"IHDR":
+            w, h, depth, ctype = struct.unpack(">IIBB", body[:10])
+        elif kind == b"IDAT":
+            idat += body
+    if depth != 8 or ctype not in (2, 6):
+        raise ValueError(f"{path}: not 8-bit RGB or RGBA")
+    raw, bpp = zlib.decompress(idat), 4 if ctype == 6 else 3
+    stride, rows, prev = w * bpp, [], bytearray(w * bpp)
+    for y in range(h):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a, b = (line[i - bpp] if i >= bpp else 0), prev[i]
+            c = prev[i - bpp] if i >= bpp else 0
+            p = a + b - c
+            pred = [0, a, b, (a + b) // 2,
+                    a if abs(p - a) <= abs(p - b) and abs(p - a) <= abs(p - c) else b if abs(p - b) <= abs(p - c) else c]
+            line[i] = (line[i] + pred[kind]) & 255
+        rows.append([tuple(line[x * bpp:x * bpp + 3]) for x in range(w)])
+        prev = line
+    return w, h, rows
+
+
+def compare_snapshots(script, ref_work, other_work, problems):
+    """The pictures the script writes (`snapshot BOX FILE`), at column 2:
+    for a gradix, the edge of the colour bar, where no label is drawn, so
+    that the colours show the bar following its spectrogram~ (range,
+    scheme, custom colours) whatever draws the text.  Each channel within
+    2 levels (the two platforms round colours apart).  Returns how many
+    pictures agree."""
+    files = []
+    with open(script) as f:
+        for line in f:
+            words = line.split()
+            if len(words) == 3 and words[0] == "snapshot":
+                files.append(words[2])
+    agree = 0
+    for name in files:
+        try:
+            (w1, h1, a), (w2, h2, b) = (read_png(os.path.join(d, name)) for d in (ref_work, other_work))
+        except (OSError, ValueError, zlib.error) as e:
+            problems.append(f"{name}: {e}")
+            continue
+        if (w1, h1) != (w2, h2) or w1 < 3:
+            problems.append(f"{name}: {w1} x {h1} against {w2} x {h2}")
+            continue
+        bad = [y for y in range(h1) if any(abs(p - q) > 2 for p, q in zip(a[y][2], b[y][2]))]
+        if bad:
+            problems.append(f"{name}: column 2 differs in {len(bad)} rows, first row {bad[0]}: "
+                            f"{a[bad[0]][2]} against {b[bad[0]][2]}")
+        else:
+            agree += 1
+    return agree, len(files)
+
+
 def read_transcript(path):
     with open(path) as f:
         return [json.loads(line) for line in f if line.strip()]
@@ -210,9 +278,13 @@ def cmd_compare(args):
         for i, (a, b) in enumerate(zip(ref, other)):
             same(without_hash(a), without_hash(b), f"line {i + 1}", problems)
         equal, total = compare_hashes(ref, other, problems)
+        agree, pictures = compare_snapshots(os.path.join(args.cases, name + ".txt"), os.path.join(args.ref, "work"),
+                                            os.path.join(args.other, "work"), problems)
         hashes = f"; buffer hashes: {equal} of {total} identical" if total else ""
         if equal < total:
             hashes += ", the others in the same pattern of new and restored states"
+        if pictures:
+            hashes += f"; {agree} of {pictures} pictures agree at column 2"
         if problems:
             status = 1
             print(f"{name:10} DIFFERENT: " + "; ".join(problems[:5]) + (" ..." if len(problems) > 5 else ""))
