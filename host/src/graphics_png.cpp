@@ -5,13 +5,12 @@
 // final name, so a failed write (missing folder, full disk, unknown folder
 // id) leaves any earlier file of that name untouched and no debris behind.
 #include "graphics_internal.h"
+#include "platform.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -132,37 +131,6 @@ bool mh_png_encode(mh_png_sink sink, int width, int height, long dpi, const mh_p
     return ok && mh_png_chunk(sink, "IEND", nullptr, 0);
 }
 
-// Opens a new temporary file next to `fullpath`; -1 on failure.
-int mh_open_temporary(const std::string &fullpath, std::string *tmppath)
-{
-    static std::atomic<unsigned> counter{0};
-    size_t slash = fullpath.rfind('/');
-    std::string folder = slash == std::string::npos ? std::string() : fullpath.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? fullpath : fullpath.substr(slash + 1);
-    if (base.size() > 200)
-        base.resize(200);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        *tmppath = folder + "." + base + ".tmp" + std::to_string(getpid()) + "-" +
-                   std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
-        int fd = open(tmppath->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
-// Makes a finished rename durable; failure here loses nothing already written.
-void mh_sync_folder(const std::string &fullpath)
-{
-    size_t slash = fullpath.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : fullpath.substr(0, slash);
-    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
-}
-
 } // namespace
 
 int mh_write_png_rows(const std::string &fullpath, int width, int height, long dpi, const mh_png_row_fn &row)
@@ -172,14 +140,14 @@ int mh_write_png_rows(const std::string &fullpath, int width, int height, long d
         return -1;
     }
     std::string tmppath;
-    int fd = mh_open_temporary(fullpath, &tmppath);
+    int fd = mh_temp_file_beside(fullpath, &tmppath);
     if (fd < 0)
         return -1; // errno from open: the folder's permission, a full disk ...
     FILE *fp = fdopen(fd, "wb");
     if (!fp) {
         const int cause = errno;
         close(fd);
-        unlink(tmppath.c_str());
+        mh_remove_file(tmppath);
         errno = cause;
         return -1;
     }
@@ -195,15 +163,14 @@ int mh_write_png_rows(const std::string &fullpath, int width, int height, long d
     errno = 0;
     bool ok = step(mh_png_encode(sink, width, height, dpi, row));
     ok = step(fflush(fp) == 0 && !ferror(fp)) && ok;
-    ok = step(fsync(fd) == 0) && ok;
+    ok = step(mh_sync_file(fd)) && ok;
     ok = step(fclose(fp) == 0) && ok;
-    ok = ok && step(rename(tmppath.c_str(), fullpath.c_str()) == 0);
+    ok = ok && step(mh_replace_file(tmppath, fullpath));
     if (!ok) {
-        unlink(tmppath.c_str());
+        mh_remove_file(tmppath);
         errno = cause;
         return -1;
     }
-    mh_sync_folder(fullpath);
     return 0;
 }
 

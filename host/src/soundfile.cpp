@@ -11,16 +11,14 @@
 // the destination by rename only once it is complete and synced, so a failed
 // write leaves an existing file as it was.
 #include "buffer_internal.h"
+#include "platform.h"
 
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 std::string mh_sound_resolve(const std::string &name)
 {
@@ -74,61 +72,37 @@ bool mh_sound_read(const std::string &path, mh_sound *out, std::string *err)
     return mh_sound_decode(path, out, err);
 }
 
-namespace {
-
-// Permission bits for the new file: the old file's, else what the umask allows.
-mode_t file_mode(const std::string &target)
-{
-    struct stat st;
-    if (stat(target.c_str(), &st) == 0)
-        return st.st_mode & 07777;
-    mode_t mask = 022;
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.compare(0, 6, "Umask:") == 0)
-            mask = (mode_t)strtol(line.c_str() + 6, nullptr, 8);
-    return 0666 & ~mask;
-}
-
-} // namespace
-
 bool mh_sound_write(const std::string &path, const float *samples, long frames, long channels, double sr,
                     std::string *err)
 {
     int format = mh_sound_format_for(path, (double)frames * (double)channels * sizeof(float), err);
     if (!format)
         return false;
-    char real[PATH_MAX];
-    std::string target = realpath(path.c_str(), real) ? real : path; // write beside a link's file
+    std::string target = mh_real_path(path); // write beside a link's file
     size_t slash = target.find_last_of('/');
     std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
-    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     struct stat st;
     if (stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
         *err = "is a folder";
         return false;
     }
-    std::string temp = folder + "/." + name + ".XXXXXX";
-    std::vector<char> templ(temp.begin(), temp.end());
-    templ.push_back(0);
-    int fd = mkstemp(templ.data());
+    std::string temp;
+    int fd = mh_temp_file_beside(target, &temp);
     if (fd < 0) {
         *err = "cannot create a file in " + folder + " (" + strerror(errno) + ")";
         return false;
     }
-    fchmod(fd, file_mode(target));
     bool ok = mh_sound_encode(fd, format, samples, frames, channels, sr, err);
-    if (ok && fsync(fd) != 0) {
+    if (ok && !mh_sync_file(fd)) {
         *err = strerror(errno);
         ok = false;
     }
     close(fd);
-    if (ok && rename(templ.data(), target.c_str()) != 0) {
+    if (ok && !mh_replace_file(temp, target)) {
         *err = std::string("cannot replace the file (") + strerror(errno) + ")";
         ok = false;
     }
     if (!ok)
-        unlink(templ.data());
+        mh_remove_file(temp);
     return ok;
 }
