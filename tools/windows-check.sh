@@ -81,7 +81,7 @@ check_layouts() {
         out+=("$(awk '$1 == ".quad" { printf "%s ", $2 }' "$WIN/layout-$side.s")")
     done
     if [[ "${out[0]}" == "${out[1]}" && -n "${out[0]}" ]]; then
-        row "layouts" "sizes and offsets of $(wc -w <<< "${out[0]}") SDK type fields agree on Windows x64 (t_jbox $(cut -d' ' -f32 <<< "${out[0]}") bytes)"
+        row "layouts" "sizes and offsets of $(wc -w <<< "${out[0]}") SDK type fields agree on Windows x64 (t_jbox $(cut -d' ' -f1 <<< "${out[0]}") bytes)"
     else
         row "layouts" "FAILED: host [${out[0]}] against SDK [${out[1]}]" failed
     fi

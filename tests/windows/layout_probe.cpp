@@ -16,7 +16,9 @@
 
 #define FIELD(type, field) offsetof(type, field)
 
+// sizeof(t_jbox) first: the check names it.
 extern "C" const unsigned long long layout_probe[] = {
+    sizeof(t_jbox),
     sizeof(long), sizeof(t_atom_long), sizeof(t_max_err), sizeof(t_ptr_int), sizeof(t_critical),
     sizeof(t_symbol), FIELD(t_symbol, s_thing),
     sizeof(t_atom), FIELD(t_atom, a_w),
