@@ -603,8 +603,12 @@ test('on a 2x screen the boxes are painted at twice their size in pixels', async
   await cdp.send('Emulation.setDeviceMetricsOverride', { width: 1280, height: 800, deviceScaleFactor: 2, mobile: false });
   try {
     await p2.goto(base);
-    const sizes = () => p2.$eval('.box[data-ref="obj-2"] canvas', (c) => [c.width, c.height, c.clientWidth, c.clientHeight]);
-    const [w, h, cw, ch] = await until('the picture at 2x', async () => { const x = await sizes(); return x[0] === 2 * x[2] && x; });
+    // Null until the page has made the box's canvas.
+    const sizes = () => p2.evaluate(() => {
+      const c = document.querySelector('.box[data-ref="obj-2"] canvas');
+      return c ? [c.width, c.height, c.clientWidth, c.clientHeight] : null;
+    });
+    const [w, h, cw, ch] = await until('the picture at 2x', async () => { const x = await sizes(); return x && x[0] === 2 * x[2] && x; });
     assert.deepEqual([w, h], [2 * cw, 2 * ch]);
     assert.deepEqual([cw, ch], [640, 240]);
   } finally {
