@@ -18,6 +18,8 @@ source "$ROOT/tools/manifest.sh"
 PFFFT_SRC="$ROOT/deps/node_modules/@echogarden/pffft-wasm/src/pffft.c"
 command -v x86_64-w64-mingw32-g++ >/dev/null || { echo "win-build: x86_64-w64-mingw32-g++ missing (Debian package g++-mingw-w64-x86-64)" >&2; exit 2; }
 mkdir -p "$OUT/logs" "$OUT/obj"
+CACHE=()
+command -v ccache > /dev/null && CACHE=(ccache)
 
 status=0
 for manifest in "$BUILD"/externals/manifest/*.txt; do
@@ -34,15 +36,26 @@ for manifest in "$BUILD"/externals/manifest/*.txt; do
         incs+=(-I"$(dirname "$PFFFT_SRC")")
         x86_64-w64-mingw32-gcc -O3 -msse2 -w -c "$PFFFT_SRC" -o "$OUT/obj/pffft.o" && extra+=("$OUT/obj/pffft.o")
     fi
+    # Each source is compiled on its own (through ccache when there is one,
+    # so that a second build of unchanged sources is quick), then linked.
     # -muse-unaligned-vector-move: GCC cannot align the Windows stack for the
     # 32-byte spills of the AVX2 kernels, so the assembler makes them unaligned.
-    if x86_64-w64-mingw32-g++ -std=c++17 -O2 -shared -w -static -static-libgcc -static-libstdc++ \
-        -Wa,-muse-unaligned-vector-move -I"$SDK/max-includes" -I"$SDK/msp-includes" -I"$SDK" \
-        "${incs[@]}" "${defs[@]}" "${srcs[@]}" "${extra[@]}" -o "$OUT/$name.mxe64" \
-        "$SDK/max-includes/x64/MaxAPI.lib" "$SDK/msp-includes/x64/MaxAudio.lib" > "$log" 2>&1; then
+    objs=() compiled=1
+    mkdir -p "$OUT/obj/$name"
+    : > "$log"
+    for src in "${srcs[@]}"; do
+        obj="$OUT/obj/$name/${#objs[@]}-$(basename "$src").o"
+        objs+=("$obj")
+        "${CACHE[@]}" x86_64-w64-mingw32-g++ -std=c++17 -O2 -w -Wa,-muse-unaligned-vector-move \
+            -I"$SDK/max-includes" -I"$SDK/msp-includes" -I"$SDK" "${incs[@]}" "${defs[@]}" \
+            -c "$src" -o "$obj" >> "$log" 2>&1 || { compiled=0; break; }
+    done
+    if [[ $compiled == 1 ]] && x86_64-w64-mingw32-g++ -shared -static -static-libgcc -static-libstdc++ \
+        "${objs[@]}" "${extra[@]}" -o "$OUT/$name.mxe64" \
+        "$SDK/max-includes/x64/MaxAPI.lib" "$SDK/msp-includes/x64/MaxAudio.lib" >> "$log" 2>&1; then
         echo "$OUT/$name.mxe64"
     else
-        echo "win-build: $name failed to link (see $log)" >&2
+        echo "win-build: $name failed to build (see $log)" >&2
         status=1
     fi
 done
