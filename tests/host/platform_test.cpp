@@ -1,6 +1,8 @@
 // The host's operating-system layer on this system: files written whole
 // (a new file beside the target, synced, then put in its place in one
-// step) and the recursive locks behind critical regions.
+// step) and the recursive locks behind critical regions.  (Leaving a region
+// the thread does not hold is refused, but is a fault ThreadSanitizer
+// reports, so it is not exercised here.)
 #include "platform.h"
 
 #include <gtest/gtest.h>
@@ -78,21 +80,23 @@ TEST(Platform, AFailedReplaceKeepsTheTargetAndSaysWhy)
     EXPECT_FALSE(mh_remove_file((f.dir / "gone").string()));
 }
 
-TEST(Platform, ARegionIsLeftOnlyByItsHolder)
+TEST(Platform, ARegionIsRecursiveForItsHolderAndClosedToOtherThreads)
 {
     t_critical r = mh_region_new();
     mh_region_lock(r);
     EXPECT_TRUE(mh_region_trylock(r)) << "the holder may enter again";
-    bool unlocked = true, entered = true;
-    std::thread other([&] {
-        unlocked = mh_region_unlock(r);
-        entered = mh_region_trylock(r);
-    });
-    other.join();
-    EXPECT_FALSE(unlocked) << "another thread cannot leave the holder's region";
+    bool entered = true;
+    std::thread([&] { entered = mh_region_trylock(r); }).join();
     EXPECT_FALSE(entered);
     EXPECT_TRUE(mh_region_unlock(r));
+    std::thread([&] { entered = mh_region_trylock(r); }).join();
+    EXPECT_FALSE(entered) << "entered twice, left once: still held";
     EXPECT_TRUE(mh_region_unlock(r));
-    EXPECT_FALSE(mh_region_unlock(r)) << "left as often as entered";
+    std::thread([&] {
+        entered = mh_region_trylock(r);
+        if (entered)
+            mh_region_unlock(r);
+    }).join();
+    EXPECT_TRUE(entered) << "left as often as entered: free";
     mh_region_free(r);
 }
