@@ -114,7 +114,7 @@ check_layouts "$(cd "$SDK_DIR" && pwd)/c74support"
 if [[ $status -eq 0 ]]; then
     export WINEPREFIX="$WIN/wine" WINEDEBUG=-all
     t0=$(date +%s)
-    if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+    if [[ ! -d "$WINEPREFIX/drive_c/windows" ]]; then
         "$WINE" wineboot -i > "$WIN/wineboot.log" 2>&1
         row "wine" "prefix made in $WIN/wine ($(($(date +%s) - t0)) s)"
     fi
