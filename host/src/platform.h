@@ -8,6 +8,8 @@
 
 #include "ext_critical.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <string>
 
 // The file-name suffix of a plug-in (".mxl_x86_64", ".mxe64").
@@ -44,6 +46,10 @@ bool mh_sync_file(int fd);
 // to remove).
 bool mh_replace_file(const std::string &temp, const std::string &target);
 bool mh_remove_file(const std::string &path);
+// Positions in open files as 64-bit offsets (`long`, which fseek and ftell
+// take, has 32 bits on Windows).  Tell gives -1 on failure; seek false.
+int64_t mh_file_tell(FILE *f);
+bool mh_file_seek(FILE *f, int64_t offset, int whence);
 
 // Bytes of physical memory (1 TiB when the system does not say).
 unsigned long long mh_physical_memory();

@@ -109,6 +109,16 @@ bool mh_replace_file(const std::string &temp, const std::string &target)
 
 bool mh_remove_file(const std::string &path) { return unlink(path.c_str()) == 0; }
 
+int64_t mh_file_tell(FILE *f)
+{
+    return (int64_t)ftello(f);
+}
+
+bool mh_file_seek(FILE *f, int64_t offset, int whence)
+{
+    return fseeko(f, (off_t)offset, whence) == 0;
+}
+
 unsigned long long mh_physical_memory()
 {
     static const unsigned long long bytes = [] {

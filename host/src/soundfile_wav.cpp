@@ -10,6 +10,7 @@
 // encoding is refused with a reason.  A data length of 0 or 0xFFFFFFFF
 // (what streaming writers leave) means "to the end of the file".
 #include "buffer_internal.h"
+#include "platform.h"
 
 #include <unistd.h>
 
@@ -154,7 +155,7 @@ bool mh_sound_decode(const std::string &path, mh_sound *out, std::string *err)
     unsigned char c[8];
     while (fread(c, 1, 8, f.get()) == 8) {
         uint32_t size = mh_le32(c + 4);
-        long here = ftell(f.get());
+        const int64_t here = mh_file_tell(f.get());
         if (memcmp(c, "fmt ", 4) == 0) {
             if (!mh_read_fmt(f.get(), size, &fmt, err))
                 return false;
@@ -163,14 +164,20 @@ bool mh_sound_decode(const std::string &path, mh_sound *out, std::string *err)
                 *err = "not a sound file that can be read (its data come before their format)";
                 return false;
             }
-            fseek(f.get(), 0, SEEK_END);
-            int64_t rest = int64_t(ftell(f.get())) - here;
+            const int64_t rest = mh_file_seek(f.get(), 0, SEEK_END) ? mh_file_tell(f.get()) - here : -1;
+            if (here < 0 || rest < 0 || !mh_file_seek(f.get(), here, SEEK_SET)) {
+                *err = std::string("cannot read it: ") + strerror(errno);
+                return false;
+            }
             if (size != 0 && size != 0xFFFFFFFFu && int64_t(size) > rest) {
                 *err = "the file is truncated (it ends before the length its header gives)";
                 return false;
             }
             int64_t data = size == 0 || size == 0xFFFFFFFFu ? rest : int64_t(size);
-            fseek(f.get(), here, SEEK_SET);
+            if (data / int64_t(fmt.bits / 8 * fmt.channels) > LONG_MAX) {
+                *err = "the file holds more frames than a buffer~ can";
+                return false;
+            }
             mh_sample_block block;
             long frames = long(data / int64_t(fmt.bits / 8 * fmt.channels));
             if (!mh_read_samples(f.get(), fmt, frames, &block, err))
@@ -181,7 +188,7 @@ bool mh_sound_decode(const std::string &path, mh_sound *out, std::string *err)
             out->sr = fmt.rate;
             return true;
         }
-        if (fseek(f.get(), here + long(size) + long(size & 1), SEEK_SET) != 0)
+        if (here < 0 || !mh_file_seek(f.get(), here + int64_t(size) + int64_t(size & 1), SEEK_SET))
             break;
     }
     *err = "not a sound file that can be read (a WAV file without sample data)";
