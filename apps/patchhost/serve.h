@@ -25,6 +25,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -66,9 +67,11 @@ struct BoxInfo {
     std::string buffer_name;  // buffer~ boxes: the name they bind
 };
 
-// The latest picture of a UI box and its PNG, encoded on demand.
+// The latest picture of a UI box and its PNG, encoded on demand.  The
+// image is shared, never changed: a new paint stores a new one, so readers
+// keep theirs without copying under the lock.
 struct Picture {
-    maxhost::Image image;
+    std::shared_ptr<const maxhost::Image> image;
     uint64_t version = 0;
     std::string png;          // encoding of `png_version`, empty until asked for
     uint64_t png_version = 0;
@@ -141,6 +144,10 @@ void flush_downloads(Session &s);
 // The long-poll answer: everything changed since `since`; waits up to
 // `hold` for a change when nothing did.  HTTP threads.
 Json poll(Session &s, const std::string &page, uint64_t since, std::chrono::milliseconds hold);
+// What the page sees now, as a poll answers it: seq, attrs_version, every
+// picture's version and size, cursors, outlets, the events after `since`
+// and the open menu or dialog.  The caller holds s.m.
+Json state_json_locked(Session &s, uint64_t since);
 // Records the page's answer to UI request `id`; false when that request is
 // no longer open.  HTTP threads.
 bool answer_ui(Session &s, uint64_t id, const Json &answer);
@@ -150,9 +157,35 @@ void page_gone(Session &s, const std::string &page);
 // The PNG of a box's latest picture and its version; false when the box has
 // no picture.  HTTP threads (encodes outside the lock, caches the result).
 bool picture_png(Session &s, const std::string &ref, std::string *png, uint64_t *version);
-// A copy of a box's latest picture and its version, for sending as it is
-// (what the page draws during a gesture: no encoding on either side).
-bool picture_image(Session &s, const std::string &ref, maxhost::Image *image, uint64_t *version);
+
+// ---------------------------------------------------------------- the page's stream (serve_stream.cpp)
+
+// One page's stream: registered as the page's poll while it lives, it
+// turns each change of the Session into a frame holding only what the page
+// does not have yet (the frame layout is described in serve_stream.cpp).
+// One HTTP thread uses it.
+class PageStream {
+public:
+    PageStream(Session &s, std::string page);
+    ~PageStream();
+    PageStream(const PageStream &) = delete;
+    PageStream &operator=(const PageStream &) = delete;
+    // Waits up to `hold` for a change and sets *frame to the next frame (an
+    // empty one when nothing changed); the first call answers at once.
+    // False when the server stops.
+    bool next_frame(std::chrono::milliseconds hold, std::string *frame);
+
+private:
+    struct Sent {
+        uint64_t version = 0;
+        std::shared_ptr<const maxhost::Image> image;
+    };
+    Session &s_;
+    std::string page_;
+    uint64_t seq_ = 0;
+    bool started_ = false;
+    std::map<std::string, Sent> sent_; // box ref -> the picture the page has
+};
 
 // A console line or error as the page shows it: files in the editor's
 // folder named by their names alone, and no words of the code's own.
@@ -192,6 +225,16 @@ Json api_sound_wav(Session &s, const std::string &buffer, const std::string &box
 long mouse_modifiers(const Json &event, maxhost::Mouse kind);
 
 // ---------------------------------------------------------------- encoding (serve_media.cpp)
+
+struct PictureRect {
+    int x, y, w, h; // pixels
+};
+// The rectangles of `now` whose pixels differ from `before`: rows compared
+// in bands, the changed columns of a band merged into runs.  The whole
+// picture when there is no `before` or its size differs; none when equal.
+std::vector<PictureRect> changed_rects(const maxhost::Image *before, const maxhost::Image &now);
+// Appends the RGBA rows of rectangle r of the image to *out.
+void append_rect_pixels(const maxhost::Image &image, const PictureRect &r, std::string *out);
 
 // Interleaved float samples to a 16-bit PCM WAV file image.
 std::string encode_wav(const float *samples, size_t frames, long channels, double sr);

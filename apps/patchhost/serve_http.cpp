@@ -5,11 +5,11 @@
 // so they keep working while the main thread waits in a menu or dialog.
 //
 //   GET  /api/patch                 boxes, rectangles, cords
+//   GET  /api/stream?page=P         the page's stream: every change as it happens,
+//                                   pictures as the rectangles that changed
 //   GET  /api/poll?since=N&page=P   changes since N (held up to 4 s)
 //   POST /api/bye?page=P            the page is closing
-//   GET  /api/picture/REF[?format=rgba]
-//                                   the box's latest picture: PNG, or its raw
-//                                   RGBA rows (X-Width, X-Height); X-Version
+//   GET  /api/picture/REF           the box's latest picture as PNG; X-Version
 //   GET  /api/attrs/REF             attributes with categories, labels, styles, values
 //   POST /api/attr                  {"box","name","value"}
 //   POST /api/send                  {"box","inlet","message","args"}
@@ -54,6 +54,7 @@ std::thread listener;
 std::atomic<bool> listener_done{false};
 
 const auto poll_hold = std::chrono::milliseconds(4000);
+const auto stream_heartbeat = std::chrono::milliseconds(1000);
 
 // The server's threads, with a bound on the connections it holds: at most
 // `threads` being served and `waiting` accepted but not yet served.  When
@@ -242,22 +243,17 @@ void send_file(httplib::Response &res, const std::string &path, const std::strin
     res.set_content(body, content_type(name));
 }
 
-// The raw picture: on the loopback the page draws 600 KB of rows sooner
-// than a PNG can be encoded and decoded.
-void send_rgba(Session &s, const std::string &ref, httplib::Response &res)
+// The page's stream of changes (serve_stream.cpp), frame by frame until
+// the page goes away or the server stops.
+void send_stream(Session &s, const std::string &page, httplib::Response &res)
 {
-    maxhost::Image image;
-    uint64_t version = 0;
-    if (!picture_image(s, ref, &image, &version)) {
-        send_json(res, {{"error", "no picture"}}, 404);
-        return;
-    }
+    auto stream = std::make_shared<PageStream>(s, page);
     res.set_header("Cache-Control", "no-store");
-    res.set_header("X-Version", std::to_string(version));
-    res.set_header("X-Width", std::to_string(image.width));
-    res.set_header("X-Height", std::to_string(image.height));
-    res.set_content(reinterpret_cast<const char *>(image.rgba.data()), image.rgba.size(),
-                    "application/octet-stream");
+    res.set_header("X-Content-Type-Options", "nosniff");
+    res.set_chunked_content_provider("application/octet-stream", [stream](size_t, httplib::DataSink &sink) {
+        std::string frame;
+        return stream->next_frame(stream_heartbeat, &frame) && sink.write(frame.data(), frame.size());
+    });
 }
 
 void add_page_routes(Session &s, httplib::Server &svr)
@@ -277,11 +273,10 @@ void add_page_routes(Session &s, httplib::Server &svr)
         page_gone(s, param(req, "page"));
         send_json(res, {{"ok", true}});
     });
+    svr.Get("/api/stream", [&s](const httplib::Request &req, httplib::Response &res) {
+        send_stream(s, param(req, "page"), res);
+    });
     svr.Get(R"(/api/picture/(.+))", [&s](const httplib::Request &req, httplib::Response &res) {
-        if (param(req, "format") == "rgba") {
-            send_rgba(s, req.matches[1].str(), res);
-            return;
-        }
         std::string png;
         uint64_t version = 0;
         if (!picture_png(s, req.matches[1].str(), &png, &version)) {

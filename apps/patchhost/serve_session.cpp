@@ -131,7 +131,7 @@ void store_picture(Session &s, const std::string &ref, maxhost::Image image)
 {
     std::lock_guard<std::mutex> guard(s.m);
     Picture &p = s.pictures[ref];
-    p.image = std::move(image);
+    p.image = std::make_shared<const maxhost::Image>(std::move(image));
     p.version++;
     bump_locked(s);
 }
@@ -253,22 +253,14 @@ void flush_downloads(Session &s)
     }
 }
 
-Json poll(Session &s, const std::string &page, uint64_t since, std::chrono::milliseconds hold)
+Json state_json_locked(Session &s, uint64_t since)
 {
-    std::unique_lock<std::mutex> lk(s.m);
-    {
-        PageState &ps = s.pages[page];
-        ps.polls_active++;
-        ps.gone = false;
-    }
-    // Answers as soon as anything changed: a burst of changes is coalesced
-    // by the page, which asks again only after applying this answer.
-    s.changed.wait_for(lk, hold, [&] { return s.seq != since || s.stopping; });
     Json out = {{"seq", s.seq}, {"attrs_version", s.attrs_version}};
     Json pictures = Json::object(), cursors = Json::object(), outlets = Json::object();
     for (const auto &p : s.pictures)
-        pictures[p.first] = {{"version", p.second.version}, {"width", p.second.image.width},
-                             {"height", p.second.image.height}};
+        if (p.second.image)
+            pictures[p.first] = {{"version", p.second.version}, {"width", p.second.image->width},
+                                 {"height", p.second.image->height}};
     for (const auto &c : s.cursors)
         cursors[c.first] = c.second;
     for (const auto &b : s.outlets) {
@@ -292,6 +284,21 @@ Json poll(Session &s, const std::string &page, uint64_t since, std::chrono::mill
     } else {
         out["ui"] = nullptr;
     }
+    return out;
+}
+
+Json poll(Session &s, const std::string &page, uint64_t since, std::chrono::milliseconds hold)
+{
+    std::unique_lock<std::mutex> lk(s.m);
+    {
+        PageState &ps = s.pages[page];
+        ps.polls_active++;
+        ps.gone = false;
+    }
+    // Answers as soon as anything changed: a burst of changes is coalesced
+    // by the page, which asks again only after applying this answer.
+    s.changed.wait_for(lk, hold, [&] { return s.seq != since || s.stopping; });
+    Json out = state_json_locked(s, since);
     PageState &ps = s.pages[page];
     ps.polls_active--;
     ps.last_poll_end = Clock::now();
@@ -323,24 +330,13 @@ void page_gone(Session &s, const std::string &page)
     s.changed.notify_all();
 }
 
-bool picture_image(Session &s, const std::string &ref, maxhost::Image *image, uint64_t *version)
-{
-    std::lock_guard<std::mutex> guard(s.m);
-    auto it = s.pictures.find(ref);
-    if (it == s.pictures.end() || it->second.image.width < 1)
-        return false;
-    *image = it->second.image;
-    *version = it->second.version;
-    return true;
-}
-
 bool picture_png(Session &s, const std::string &ref, std::string *png, uint64_t *version)
 {
-    maxhost::Image image;
+    std::shared_ptr<const maxhost::Image> image;
     {
         std::lock_guard<std::mutex> guard(s.m);
         auto it = s.pictures.find(ref);
-        if (it == s.pictures.end() || it->second.image.width < 1)
+        if (it == s.pictures.end() || !it->second.image || it->second.image->width < 1)
             return false;
         *version = it->second.version;
         if (it->second.png_version == it->second.version && !it->second.png.empty()) {
@@ -349,7 +345,7 @@ bool picture_png(Session &s, const std::string &ref, std::string *png, uint64_t 
         }
         image = it->second.image;
     }
-    if (!maxhost::encode_png(image, png))
+    if (!maxhost::encode_png(*image, png))
         return false;
     std::lock_guard<std::mutex> guard(s.m);
     Picture &p = s.pictures[ref];

@@ -5,8 +5,15 @@
 // Move drag steps, the time of a zoom, a colour scheme and a dB range
 // change, and how the page keeps up with a 60 Hz stream of pointer moves.
 //
+// With --reference DIR it measures another build too (DIR holds its
+// patchhost, and its libmaxhost.so and externals/ folder if they are
+// there: copy them from that build's folder), the two one after the other
+// in alternating rounds (--rounds N, default 2), and prints the ratio of
+// each median and 95th percentile to the reference's from the same run.
+//
 // Environment (set by build/bench/bench-editor): PATCHHOST,
-// PLAYWRIGHT_CORE, CHROMIUM.  Argument: minutes of sound (default 10).
+// PLAYWRIGHT_CORE, CHROMIUM.  Arguments: [--minutes N] (default 10),
+// [--reference DIR], [--rounds N].
 import { spawn } from 'node:child_process';
 import { createRequire } from 'node:module';
 import fs from 'node:fs';
@@ -15,8 +22,21 @@ import path from 'node:path';
 
 const require = createRequire(import.meta.url);
 const { chromium } = require(process.env.PLAYWRIGHT_CORE);
-const minutes = Number(process.argv[2]) || 10;
 const STEPS = 60;
+
+function options(argv) {
+  const o = { minutes: 10, reference: null, rounds: 2 };
+  for (let i = 0; i < argv.length; i++) {
+    const value = argv[i + 1];
+    if (argv[i] === '--minutes' && value) o.minutes = Number(argv[++i]);
+    else if (argv[i] === '--reference' && value) o.reference = argv[++i];
+    else if (argv[i] === '--rounds' && value) o.rounds = Number(argv[++i]);
+    else if (/^\d+(\.\d+)?$/.test(argv[i])) o.minutes = Number(argv[i]);
+    else throw new Error('usage: bench-editor [--minutes N] [--reference DIR] [--rounds N]');
+  }
+  if (!(o.minutes > 0) || !(o.rounds >= 1)) throw new Error('minutes and rounds must be positive');
+  return o;
+}
 
 // A mono 16-bit WAV at 44.1 kHz: a slow chirp over a quiet noise floor, so
 // that every part of the picture has something to draw.
@@ -37,8 +57,20 @@ function writeSound(file, seconds) {
   fs.writeFileSync(file, b);
 }
 
-function startServer(file) {
-  const child = spawn(process.env.PATCHHOST, ['serve', file, '--port', '0'], { stdio: ['ignore', 'pipe', 'pipe'] });
+// The build to measure: our own, or a reference folder.
+function build(dir) {
+  if (!dir) return { name: 'this build', exe: process.env.PATCHHOST, args: [], env: process.env };
+  const exe = path.join(dir, 'patchhost');
+  if (!fs.existsSync(exe)) throw new Error(`no patchhost in ${dir}`);
+  const ext = path.join(dir, 'externals');
+  return {
+    name: 'reference', exe, args: fs.existsSync(ext) ? ['--path', ext] : [],
+    env: { ...process.env, LD_LIBRARY_PATH: [dir, process.env.LD_LIBRARY_PATH].filter(Boolean).join(':') },
+  };
+}
+
+function startServer(b, file) {
+  const child = spawn(b.exe, ['serve', file, '--port', '0', ...b.args], { stdio: ['ignore', 'pipe', 'pipe'], env: b.env });
   return new Promise((resolve, reject) => {
     let out = '', err = '';
     child.stderr.on('data', (d) => { err += d; });
@@ -84,31 +116,18 @@ async function timed(page, act, fromInput = true) {
   return v.paint - (fromInput && v.input !== undefined ? v.input : before.t);
 }
 
-// Median time of the page's requests to `part` since the last call.
-async function requestTimes(page, part) {
-  const d = await page.evaluate((p) => {
-    const xs = performance.getEntriesByType('resource').filter((e) => e.name.includes(p))
-      .map((e) => e.responseEnd - e.startTime);
-    performance.clearResourceTimings();
-    return xs;
-  }, part);
-  return d.length ? pct(d, 50).toFixed(1) : '-';
-}
-
-async function dragSteps(page, box, dy) {
+// A drag from `from` (a fraction of the width) in STEPS steps of 4 points
+// along x (times `dir`) and dy points along y; the time of each step.
+async function dragSteps(page, box, from, dy, dir = 1) {
   const times = [];
-  await page.evaluate(() => { performance.setResourceTimingBufferSize(10000); performance.clearResourceTimings(); });
-  const x0 = box.x + box.width * 0.2, y = box.y + box.height * 0.5;
+  const x0 = box.x + box.width * from, y = box.y + box.height * 0.5;
   await page.mouse.move(x0, y);
   await page.mouse.down();
   for (let i = 1; i <= STEPS; i++)
-    times.push(await timed(page, () => page.mouse.move(x0 + i * 4, y + dy * i)));
+    times.push(await timed(page, () => page.mouse.move(x0 + dir * i * 4, y + dy * i)));
   await page.mouse.up();
   await page.evaluate(() => window.patchhostIdle());
-  const mouse = await page.evaluate(() => performance.getEntriesByType('resource').filter((e) => e.name.includes('/api/mouse'))
-    .map((e) => e.responseEnd - e.startTime).sort((a, b) => a - b));
-  const pic = await requestTimes(page, '/api/picture');
-  return { times, detail: `mouse request ${pct(mouse, 50).toFixed(1)} ms, picture request ${pic} ms` };
+  return { times };
 }
 
 // Moves at 60 Hz for two seconds without waiting for anything; how long
@@ -136,15 +155,12 @@ async function stream(page, box) {
   return { moves: n + 1, paints: paints.length, lag: paints.length ? paints[paints.length - 1] - last : NaN };
 }
 
-async function main() {
-  const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'bench-editor-'));
-  const file = path.join(tmp, 'long.wav');
-  writeSound(file, minutes * 60);
+// One round on one build: every measurement, as lists of milliseconds.
+async function measure(b, file, profile) {
   let t = Date.now();
-  const { child, url } = await startServer(file);
-  console.log(`editor bench: ${minutes}-minute mono sound at 44.1 kHz, page in headless Chromium 1132 x 800`);
-  console.log(`  server ready after ${((Date.now() - t) / 1000).toFixed(1)} s`);
-  const context = await chromium.launchPersistentContext(path.join(tmp, 'profile'), {
+  const { child, url } = await startServer(b, file);
+  const out = { ready: Date.now() - t };
+  const context = await chromium.launchPersistentContext(profile, {
     // A window whose views the editor fits to 640 x 240, the box of earlier
     // measurements, so that figures compare across versions.
     executablePath: process.env.CHROMIUM, headless: true, viewport: { width: 1132, height: 800 },
@@ -157,38 +173,75 @@ async function main() {
     await page.goto(url);
     await page.waitForFunction(() => Number(document.querySelector('.box.ui canvas')?.dataset.version) > 0,
       null, { timeout: 120000 });
-    console.log(`  first picture after ${Date.now() - t} ms`);
+    out.first = Date.now() - t;
     const canvas = page.locator('.box[data-class="spectrogram~"] canvas').first();
     const box = await canvas.boundingBox();
-    console.log(`  view ${Math.round(box.width)} x ${Math.round(box.height)} points`);
+    out.view = `${Math.round(box.width)} x ${Math.round(box.height)}`;
     await page.keyboard.press('s');
-    let d = await dragSteps(page, box, 0.5);
-    console.log(`  selection drag step: ${fmt(d.times)}; medians: ${d.detail}`);
+    out.selection = (await dragSteps(page, box, 0.2, 0.5)).times;
+    // Zoomed in, so that a Move drag to the left pans the view every step.
+    await timed(page, () => page.keyboard.press('+'));
     await page.keyboard.press('m');
-    d = await dragSteps(page, box, 0);
-    console.log(`  Move drag step:      ${fmt(d.times)}; medians: ${d.detail}`);
-    const zoom = [];
-    for (let i = 0; i < 6; i++) zoom.push(await timed(page, () => page.keyboard.press(i % 2 ? '-' : '+')));
-    console.log(`  zoom (+/- key):      ${fmt(zoom)}`);
+    out.move = (await dragSteps(page, box, 0.8, 0, -1)).times;
+    await page.keyboard.press('0');
+    out.zoom = [];
+    for (let i = 0; i < 6; i++) out.zoom.push(await timed(page, () => page.keyboard.press(i % 2 ? '-' : '+')));
     const ref = await canvas.evaluate((c) => c.closest('.box').dataset.ref);
     const attr = (name, value) => () => page.evaluate(([r, n, v]) => fetch('/api/attr', { method: 'POST',
       headers: { 'Content-Type': 'application/json' }, body: JSON.stringify({ box: r, name: n, value: v }) }),
     [ref, name, value]);
-    const scheme = [], range = [];
+    out.scheme = [];
+    out.range = [];
     for (let i = 0; i < 6; i++) {
-      scheme.push(await timed(page, attr('color_scheme', [i % 2 ? 0 : 1]), false));
-      range.push(await timed(page, attr('mag_min', [i % 2 ? -90 : -70]), false));
+      out.scheme.push(await timed(page, attr('color_scheme', [i % 2 ? 0 : 1]), false));
+      out.range.push(await timed(page, attr('mag_min', [i % 2 ? -90 : -70]), false));
     }
-    console.log(`  colour scheme:       ${fmt(scheme)}`);
-    console.log(`  dB range (mag_min):  ${fmt(range)}`);
     await page.keyboard.press('s');
-    const s = await stream(page, box);
-    console.log(`  60 Hz stream of ${s.moves} moves over 2 s: ${s.paints} pictures shown, ` +
-      `last picture ${s.lag.toFixed(1)} ms after the last move`);
+    out.stream = await stream(page, box);
   } finally {
     await context.close();
     child.kill('SIGTERM');
+  }
+  return out;
+}
+
+const ROWS = [['selection', 'selection drag step'], ['move', 'Move drag step'], ['zoom', 'zoom (+/- key)'],
+  ['scheme', 'colour scheme'], ['range', 'dB range (mag_min)']];
+
+function report(name, runs) {
+  console.log(`  ${name}: server ready after ${runs.map((r) => (r.ready / 1000).toFixed(1)).join(', ')} s, ` +
+    `first picture after ${runs.map((r) => r.first).join(', ')} ms, view ${runs[0].view} points`);
+  for (const [key, label] of ROWS) console.log(`    ${(label + ':').padEnd(21)}${fmt(runs.flatMap((r) => r[key]))}`);
+  for (const r of runs)
+    console.log(`    60 Hz stream of ${r.stream.moves} moves over 2 s: ${r.stream.paints} pictures shown, ` +
+      `last picture ${r.stream.lag.toFixed(1)} ms after the last move`);
+}
+
+async function main() {
+  const o = options(process.argv.slice(2));
+  const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'bench-editor-'));
+  const file = path.join(tmp, 'long.wav');
+  writeSound(file, o.minutes * 60);
+  const builds = [build(null), ...(o.reference ? [build(o.reference)] : [])];
+  console.log(`editor bench: ${o.minutes}-minute mono sound at 44.1 kHz, page in headless Chromium 1132 x 800` +
+    (o.reference ? `, ${o.rounds} alternating rounds against the reference ${o.reference}` : ''));
+  const runs = builds.map(() => []);
+  try {
+    for (let round = 0; round < (o.reference ? o.rounds : 1); round++)
+      for (let i = 0; i < builds.length; i++) {
+        // Alternate which goes first, so that neither always meets the same load.
+        const k = round % 2 ? builds.length - 1 - i : i;
+        runs[k].push(await measure(builds[k], file, path.join(tmp, `profile-${round}-${k}`)));
+      }
+  } finally {
     fs.rmSync(tmp, { recursive: true, force: true });
+  }
+  builds.forEach((b, i) => report(b.name, runs[i]));
+  if (!o.reference) return;
+  console.log('  ratio this build / reference (median, p95):');
+  for (const [key, label] of ROWS) {
+    const a = runs[0].flatMap((r) => r[key]), b = runs[1].flatMap((r) => r[key]);
+    console.log(`    ${(label + ':').padEnd(21)}${(pct(a, 50) / pct(b, 50)).toFixed(2)}, ${(pct(a, 95) / pct(b, 95)).toFixed(2)}`);
   }
 }
 

@@ -62,7 +62,7 @@ enum e_specgram_motion {
 // Surface update modes of specgram_update_surface.
 enum e_specgram_surface_mode {
     SPECGRAM_SURFACE_RESIZE = 0,   // resize only
-    SPECGRAM_SURFACE_CURRENT = 1,  // resize, image unchanged (a pending re-render stays), repaint all layers
+    SPECGRAM_SURFACE_CURRENT = 1,  // resize, image unchanged (a pending re-render stays), repaint the selection
     SPECGRAM_SURFACE_RERENDER = 2  // resize, re-render the image, repaint all layers
 };
 

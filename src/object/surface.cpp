@@ -11,7 +11,9 @@ void specgram_update_surface(t_specgram *x, long mode)
 {
     long w, h;
     specgram_surface_size(x, x->box_width, x->box_height, &w, &h);
+    bool fresh = false;
     if (!x->surface || w != (long)x->surface_width || h != (long)x->surface_height) {
+        fresh = true;
         if (x->surface)
             jgraphics_surface_destroy(x->surface);
         x->surface = jgraphics_image_surface_create(JGRAPHICS_FORMAT_ARGB32, (int)w, (int)h);
@@ -23,8 +25,14 @@ void specgram_update_surface(t_specgram *x, long mode)
         return;
     // A view change that keeps the image must not cancel a re-render that an
     // earlier change asked for and no paint has done yet.
-    if (mode == SPECGRAM_SURFACE_RERENDER)
+    if (mode == SPECGRAM_SURFACE_RERENDER || fresh)
         x->surface_dirty = 1;
+    // Only the selection moved: the image, the labels and the shapes stand
+    // as they are drawn (a pending re-render has left its layers invalid).
+    if (mode == SPECGRAM_SURFACE_CURRENT && !x->surface_dirty) {
+        specgram_invalidate(x, specgram_sym.selection_layer, NULL);
+        return;
+    }
     specgram_invalidate(x, specgram_sym.magnitudes_layer, specgram_sym.text_layer, specgram_sym.selection_layer,
                         specgram_sym.draw_layer, NULL);
 }

@@ -92,6 +92,23 @@ const pictureVersion = (ref) => page.evaluate((r) => {
 const picture = async (ref) => (await api('/api/picture/' + ref)).body;
 const attr = async (ref, name) => (await api('/api/attrs/' + ref)).body.attrs.find((a) => a.name === name).value;
 
+// How many pixels of the box's canvas differ from the host's latest picture
+// (its PNG, decoded by the page).
+const canvasDiffersFromHost = (ref) => page.evaluate(async (r) => {
+  const png = await (await fetch('/api/picture/' + r)).blob();
+  const bitmap = await createImageBitmap(png, { premultiplyAlpha: 'none', colorSpaceConversion: 'none' });
+  const c = document.querySelector(`.box[data-ref="${r}"] canvas`);
+  if (bitmap.width !== c.width || bitmap.height !== c.height) return -1;
+  const host = new OffscreenCanvas(c.width, c.height).getContext('2d');
+  host.drawImage(bitmap, 0, 0);
+  const a = host.getImageData(0, 0, c.width, c.height).data;
+  const b = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+  let n = 0;
+  for (let i = 0; i < a.length; i += 4)
+    if (Math.abs(a[i] - b[i]) + Math.abs(a[i + 1] - b[i + 1]) + Math.abs(a[i + 2] - b[i + 2]) + Math.abs(a[i + 3] - b[i + 3]) > 8) n++;
+  return n;
+}, ref);
+
 async function outlets(ref) {
   const d = (await api('/api/poll?since=0&page=test')).body;
   return d.outlets[ref] || {};
@@ -213,6 +230,10 @@ test('a rubber band shows the selection on the outlets, in both linked views', a
   });
   assert.equal(right[4].args[0], start);
   assert.match(await page.locator('#readout').innerText(), /Selection\s+\d\.\d{3} s – \d\.\d{3} s/);
+  // The stream sent only what changed, step by step: put together, the
+  // page's pictures are the host's.
+  for (const ref of ['obj-2', 'obj-3'])
+    await until(`the page's picture of ${ref} equal to the host's`, async () => (await canvasDiffersFromHost(ref)) === 0);
 });
 
 test('"Gain Selection..." with -12 0 changes the buffer and its undo gives it back', async () => {

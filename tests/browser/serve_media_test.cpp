@@ -1,14 +1,18 @@
 // Tests of the server's encodings: file names from the page cannot leave
 // the server's folders, WAV images have the header and samples a player
-// expects, PNG pictures decode to the same pixels.
+// expects, PNG pictures decode to the same pixels, and the rectangles the
+// page's stream sends turn the page's picture into the new one.
 #include "serve.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
 
 #include <cstring>
+#include <random>
 
 using maxhost::encode_png;
+using patchhost::serve::PictureRect;
+using patchhost::serve::changed_rects;
 using patchhost::serve::encode_wav;
 using patchhost::serve::safe_file_name;
 
@@ -102,4 +106,84 @@ TEST(EncodePng, RefusesAPictureWithoutPixels)
     image.width = 4;
     image.height = 4; // but no bytes
     EXPECT_FALSE(encode_png(image, &png));
+}
+
+namespace {
+
+maxhost::Image filled(int w, int h, uint8_t v)
+{
+    maxhost::Image image;
+    image.width = w;
+    image.height = h;
+    image.rgba.assign((size_t)w * h * 4, v);
+    return image;
+}
+
+void set_pixel(maxhost::Image *image, int x, int y, uint8_t v)
+{
+    image->rgba[((size_t)y * image->width + x) * 4 + 1] = v; // one channel is enough to differ
+}
+
+// What the page does with a frame: the rectangles' rows copied over its picture.
+void apply_rects(maxhost::Image *page, const maxhost::Image &now, const std::vector<PictureRect> &rects)
+{
+    std::string rows;
+    for (const PictureRect &r : rects)
+        patchhost::serve::append_rect_pixels(now, r, &rows);
+    size_t at = 0;
+    for (const PictureRect &r : rects)
+        for (int y = r.y; y < r.y + r.h; y++, at += (size_t)r.w * 4)
+            memcpy(page->rgba.data() + ((size_t)y * page->width + r.x) * 4, rows.data() + at, (size_t)r.w * 4);
+    ASSERT_EQ(at, rows.size());
+}
+
+} // namespace
+
+TEST(ChangedRects, WholePictureWithoutAnEqualSizedPrevious)
+{
+    const maxhost::Image now = filled(40, 20, 7), small = filled(20, 20, 7);
+    const std::vector<PictureRect> none = changed_rects(nullptr, now), resized = changed_rects(&small, now);
+    ASSERT_EQ(none.size(), 1u);
+    EXPECT_EQ(none[0].w * none[0].h, 40 * 20);
+    ASSERT_EQ(resized.size(), 1u);
+    EXPECT_EQ(resized[0].w * resized[0].h, 40 * 20);
+    EXPECT_TRUE(changed_rects(&now, now).empty());
+}
+
+TEST(ChangedRects, OnlyTheChangedPixelsOfEachBand)
+{
+    const maxhost::Image before = filled(640, 240, 0);
+    maxhost::Image now = before;
+    set_pixel(&now, 10, 3, 9);   // two changes far apart in the first band
+    set_pixel(&now, 600, 5, 9);
+    set_pixel(&now, 100, 40, 9); // two close together in the third band
+    set_pixel(&now, 120, 41, 9);
+    const std::vector<PictureRect> r = changed_rects(&before, now);
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_EQ((std::vector<int>{r[0].x, r[0].y, r[0].w, r[0].h}), (std::vector<int>{10, 3, 1, 3}));
+    EXPECT_EQ((std::vector<int>{r[1].x, r[1].y, r[1].w, r[1].h}), (std::vector<int>{600, 3, 1, 3}));
+    EXPECT_EQ((std::vector<int>{r[2].x, r[2].y, r[2].w, r[2].h}), (std::vector<int>{100, 40, 21, 2}));
+}
+
+TEST(ChangedRects, ApplyingThemGivesTheNewPicture)
+{
+    std::mt19937 rng(5);
+    for (int round = 0; round < 20; round++) {
+        const int w = 1 + (int)(rng() % 300), h = 1 + (int)(rng() % 100);
+        maxhost::Image before = filled(w, h, 0);
+        for (uint8_t &b : before.rgba)
+            b = (uint8_t)rng();
+        maxhost::Image now = before;
+        for (int n = (int)(rng() % 200); n > 0; n--) { // scattered pixels and a moved box outline
+            set_pixel(&now, (int)(rng() % w), (int)(rng() % h), (uint8_t)rng());
+        }
+        const int bx = (int)(rng() % w), by = (int)(rng() % h);
+        for (int x = bx; x < w; x++)
+            set_pixel(&now, x, by, 1);
+        for (int y = by; y < h; y++)
+            set_pixel(&now, bx, y, 1);
+        maxhost::Image page = before;
+        apply_rects(&page, now, changed_rects(&before, now));
+        ASSERT_EQ(page.rgba, now.rgba) << "round " << round << ", " << w << " x " << h;
+    }
 }

@@ -211,6 +211,33 @@ TEST_F(PaintTest, ADragSetsAndReportsTheSelectionAndPaintingOnlyShowsIt)
     EXPECT_EQ(x->selection_start, start);
 }
 
+TEST_F(PaintTest, ASelectionFromLinkInRepaintsTheSamePictureAsAFullRepaint)
+{
+    make_noise_buffer("noisy", kFrames2000);
+    t_specgram *x = make_specgram("noisy", 300, 100,
+                                  {{"selection_linewidth", {num(2.0)}}, {"selection_linecolor", {num(0), num(1), num(0), num(1)}},
+                                   {"freq_text", {lng(1)}}, {"time_text", {lng(1)}}});
+    paint(x);
+    const double L = x->buffer_length_ms;
+    std::vector<t_atom> link = {num(0), num(L), num(0), num(24000), num(L * 0.2), num(L * 0.6), num(1000), num(8000)};
+    send(x, 8, "list", link);
+    EXPECT_EQ(x->surface_dirty, 0) << "a new selection re-renders no image";
+    const maxhost::Image after_link = paint(x);
+    jbox_invalidate_layer((t_object *)x, nullptr, nullptr); // every layer drawn afresh
+    const maxhost::Image full = paint(x);
+    EXPECT_EQ(after_link.rgba, full.rgba);
+    EXPECT_GT(green_pixels(after_link, 0, 0, 300, 100), 100) << "the new selection box is drawn";
+
+    // A view change with it still re-renders the image.
+    link[0] = num(L * 0.1);
+    link[1] = num(L * 0.5);
+    send(x, 8, "list", link);
+    const maxhost::Image zoomed = paint(x);
+    jbox_invalidate_layer((t_object *)x, nullptr, nullptr);
+    EXPECT_NE(zoomed.rgba, full.rgba);
+    EXPECT_EQ(zoomed.rgba, paint(x).rgba);
+}
+
 TEST_F(PaintTest, ShapesAreOpenWhileDrawnAndHatchedWhenInverted)
 {
     make_buffer("quiet", kFrames2000);

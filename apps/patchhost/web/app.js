@@ -1,12 +1,14 @@
 // The patchhost editor page.  It builds the patch's boxes from /api/patch,
-// then long-polls /api/poll for everything that changes: pictures (fetched
-// again when their version moves on), outlet values, cursors, console
-// lines, downloads, and the menu or dialog the host is waiting on.  Mouse
+// then reads the server's stream (/api/stream, stream.js) for everything
+// that changes: pictures (as the rectangles that changed), outlet values,
+// cursors, console lines, downloads, and the menu or dialog the host is
+// waiting on.  Mouse
 // events go to /api/mouse one at a time, in order, with consecutive drags
 // coalesced, so the host never falls behind the pointer.
 import { $, el, sleep, api, fmtNumber, fmtSeconds, fmtHz, fmtDb } from './util.js';
 import { consoleLine, note, toast, offerDownload, showTab, showUi, closeUi, currentUi } from './panels.js';
 import { initInspector, loadInspector, refreshAttrs, refreshMode, setAttr } from './inspector.js';
+import { readStream, takePicture, showPicture } from './stream.js';
 
 const CURSORS = ['none', 'default', 'wait', 'text', 'crosshair', 'copy', 'pointer', 'grabbing', 'ew-resize',
   'ns-resize', 'move', 'n-resize', 's-resize', 'w-resize', 'e-resize', 'nw-resize', 'ne-resize', 'sw-resize',
@@ -61,7 +63,7 @@ function buildPatch(p) {
       dataset: { ref: info.ref, class: info.class },
       style: { left: x + 'px', top: y + 'px', width: w + 'px', height: h + 'px', minWidth: w + 'px' },
     });
-    const b = { info, div, canvas: null, wanted: 0, shown: 0, loading: false, bufferName: info.buffer || '' };
+    const b = { info, div, canvas: null, image: null, dirty: [], version: 0, bufferName: info.buffer || '' };
     if (info.ui) {
       b.canvas = el('canvas', { width: Math.max(1, Math.round(w)), height: Math.max(1, Math.round(h)) });
       b.canvas.dataset.version = '0';
@@ -207,37 +209,6 @@ function watchScale() {
   matchMedia(`(resolution: ${ratio}dppx)`).addEventListener('change', watchScale, { once: true });
 }
 
-// ---------------------------------------------------------------- pictures
-
-// Pictures come as raw RGBA rows: on the loopback that is quicker than a
-// PNG encoded by the server and decoded here.  Only the newest version is
-// asked for; versions passed over while one loads are never drawn.
-async function updatePicture(b) {
-  if (b.loading || b.shown >= b.wanted || !b.canvas) return;
-  b.loading = true;
-  try {
-    const res = await fetch('/api/picture/' + encodeURIComponent(b.info.ref) + '?format=rgba&v=' + b.wanted);
-    if (res.ok) {
-      const version = Number(res.headers.get('X-Version')) || b.wanted;
-      const w = Number(res.headers.get('X-Width')), h = Number(res.headers.get('X-Height'));
-      const rows = new Uint8ClampedArray(await res.arrayBuffer());
-      if (w > 0 && h > 0 && rows.length === w * h * 4) {
-        if (b.canvas.width !== w || b.canvas.height !== h) {
-          b.canvas.width = w;
-          b.canvas.height = h;
-        }
-        b.canvas.getContext('2d').putImageData(new ImageData(rows, w, h), 0, 0);
-        b.shown = version;
-        b.canvas.dataset.version = String(version);
-      }
-    }
-  } catch (e) {
-    // A picture that failed to load is asked for again at the next change.
-  }
-  b.loading = false;
-  if (b.wanted > b.shown) updatePicture(b);
-}
-
 // ---------------------------------------------------------------- mouse
 
 const RAW_MOVES = 'onpointerrawupdate' in window;
@@ -333,30 +304,35 @@ function attachMouse(b) {
 
 // ---------------------------------------------------------------- polling
 
-async function pollLoop() {
+// A frame's pictures are drawn at once, unless another frame is waiting
+// already: then only the newest state is drawn, once.
+async function streamLoop() {
   for (;;) {
     try {
-      const d = await api('GET', `/api/poll?since=${state.seq}&page=${state.page}`);
-      if (d.seq < state.seq) {
-        location.reload(); // the server was restarted
-        return;
-      }
-      apply(d);
-      state.seq = d.seq;
-      state.polled = true;
+      await readStream(`/api/stream?page=${state.page}`, (d, pixels, more) => {
+        if (d.seq < state.seq) {
+          location.reload(); // the server was restarted
+          return;
+        }
+        apply(d, pixels);
+        if (!more) for (const b of state.boxes.values()) if (b.canvas) showPicture(b);
+        state.seq = d.seq;
+        state.polled = true;
+      });
     } catch (e) {
-      setStatus('down', 'offline');
-      await sleep(1000);
+      // Shown below; the stream is opened again.
     }
+    setStatus('down', 'offline');
+    await sleep(1000);
   }
 }
 
-function apply(d) {
+function apply(d, pixels) {
+  let at = 0;
   for (const [ref, p] of Object.entries(d.pictures)) {
     const b = state.boxes.get(ref);
-    if (!b || p.version <= b.wanted) continue;
-    b.wanted = p.version;
-    updatePicture(b);
+    if (b && b.canvas) at = takePicture(b, p, pixels, at);
+    else at += p.rects.reduce((n, [, , w, h]) => n + w * h * 4, 0);
   }
   for (const [ref, c] of Object.entries(d.cursors)) {
     const b = state.boxes.get(ref);
@@ -720,7 +696,7 @@ async function start() {
   // The readout follows the pointer without a press.
   for (const b of spectros())
     api('POST', '/api/attr', { box: b.info.ref, name: 'mouse_hover', value: [1] }).catch(() => {});
-  pollLoop();
+  streamLoop();
 }
 
 start();
