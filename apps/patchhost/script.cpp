@@ -191,6 +191,10 @@ void cmd_mousedown(Runner &r, const Args &a)
 void cmd_mousedrag(Runner &r, const Args &a) { mouse_at(r, a, maxhost::Mouse::drag, "mousedrag BOX X Y [shift]"); }
 void cmd_mouseup(Runner &r, const Args &a) { mouse_at(r, a, maxhost::Mouse::up, "mouseup BOX X Y"); }
 void cmd_mousemove(Runner &r, const Args &a) { mouse_at(r, a, maxhost::Mouse::move, "mousemove BOX X Y"); }
+void cmd_mousedoubleclick(Runner &r, const Args &a)
+{
+    mouse_at(r, a, maxhost::Mouse::doubleclick, "mousedoubleclick BOX X Y");
+}
 
 void cmd_mousewheel(Runner &r, const Args &a)
 {
@@ -298,12 +302,13 @@ struct Command {
 };
 
 const Command commands[] = {
-    {"send", cmd_send},           {"sendto", cmd_sendto},       {"attr", cmd_attr},
-    {"getattr", cmd_getattr},     {"mousedown", cmd_mousedown}, {"mousedrag", cmd_mousedrag},
-    {"mouseup", cmd_mouseup},     {"mousemove", cmd_mousemove}, {"mouseenter", cmd_mouseenter},
-    {"mouseleave", cmd_mouseleave}, {"menu", cmd_menu},         {"dialog", cmd_dialog},
-    {"savefile", cmd_savefile},   {"resize", cmd_resize},       {"mousewheel", cmd_mousewheel},       {"snapshot", cmd_snapshot},
-    {"buffer", cmd_buffer},       {"echo", cmd_echo},           {"idle", cmd_idle},
+    {"send", cmd_send}, {"sendto", cmd_sendto}, {"attr", cmd_attr},
+    {"getattr", cmd_getattr}, {"mousedown", cmd_mousedown}, {"mousedrag", cmd_mousedrag},
+    {"mouseup", cmd_mouseup}, {"mousemove", cmd_mousemove}, {"mouseenter", cmd_mouseenter},
+    {"mouseleave", cmd_mouseleave}, {"mousedoubleclick", cmd_mousedoubleclick}, {"menu", cmd_menu},
+    {"dialog", cmd_dialog}, {"savefile", cmd_savefile}, {"resize", cmd_resize},
+    {"mousewheel", cmd_mousewheel}, {"snapshot", cmd_snapshot}, {"buffer", cmd_buffer},
+    {"echo", cmd_echo}, {"idle", cmd_idle},
 };
 
 } // namespace

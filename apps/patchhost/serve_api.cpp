@@ -315,7 +315,8 @@ Json api_mouse(Session &s, const Json &body)
 {
     static const std::map<std::string, maxhost::Mouse> kinds = {
         {"enter", maxhost::Mouse::enter}, {"move", maxhost::Mouse::move}, {"down", maxhost::Mouse::down},
-        {"drag", maxhost::Mouse::drag}, {"up", maxhost::Mouse::up}, {"leave", maxhost::Mouse::leave}};
+        {"drag", maxhost::Mouse::drag}, {"up", maxhost::Mouse::up}, {"leave", maxhost::Mouse::leave},
+        {"doubleclick", maxhost::Mouse::doubleclick}};
     const BoxInfo *b = find_info(s, json_text(body.value("box", Json())));
     const std::string kind_name = json_text(body.value("kind", Json()));
     auto kind = kinds.find(kind_name);

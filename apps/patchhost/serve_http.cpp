@@ -14,6 +14,7 @@
 //   POST /api/attr                  {"box","name","value"}
 //   POST /api/send                  {"box","inlet","message","args"}
 //   POST /api/mouse                 {"box","kind","x","y","shift","ctrl","alt","meta","button","buttons"}
+//                                   (kind enter, move, down, drag, up, leave or doubleclick)
 //                                   (kind "wheel" with "dx","dy": wheel steps, up and right positive)
 //   POST /api/resize                {"box","width","height"}: a UI box's new size
 //   POST /api/scale                 {"scale"}: the screen's pixels per point

@@ -146,7 +146,7 @@ struct MethodInfo {
 MAXHOST_API std::vector<MethodInfo> methods_of(t_class *c);
 
 // ---------------------------------------------------------------- mouse
-enum class Mouse { enter, move, down, drag, up, leave };
+enum class Mouse { enter, move, down, drag, up, leave, doubleclick };
 // Calls the box's mouse callback with a position relative to the box.
 MAXHOST_API void mouse(t_object *box, Mouse kind, double x, double y, long modifiers);
 // Calls the box's mousewheel callback: dx, dy as Max passes them (positive

@@ -728,7 +728,8 @@ void set_outlet_hook(OutletHook hook) { outlet_hook = std::move(hook); }
 
 void mouse(t_object *box, Mouse kind, double x, double y, long modifiers)
 {
-    static const char *names[] = {"mouseenter", "mousemove", "mousedown", "mousedrag", "mouseup", "mouseleave"};
+    static const char *names[] = {"mouseenter", "mousemove", "mousedown", "mousedrag",
+                                  "mouseup",    "mouseleave", "mousedoubleclick"};
     mh_box *b = mh_box_of(box);
     if (!b || !b->object)
         return;

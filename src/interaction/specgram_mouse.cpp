@@ -1,4 +1,4 @@
-// Mouse gestures of spectrogram~: the four host mouse callbacks.
+// Mouse gestures of spectrogram~: the host's mouse callbacks.
 //
 // What a press and a drag do depends on `mouse_mode`.  A press chooses the
 // drag's motion (`motion`), which the drag carries out and the release
@@ -14,6 +14,8 @@
 // most recent shape under the pointer.  A press carrying the host's
 // context-menu flag opens the edit menu instead, in every mode.  Press and
 // drag end by reporting the data under the pointer on the mouse-data outlet.
+// The wheel zooms and pans; a double-click selects the whole sound (Select)
+// or shows all of it (Move), as the select_all and view_all messages do.
 //
 // Pointer positions arrive in box pixels (y downward); `mouse_norm` and
 // `mouse_down_point` hold them as fractions of the box.  Vertices are stored
@@ -23,6 +25,7 @@
 #include "specgram_interaction.h"
 
 #include "kernels.h"
+#include "specgram_view_commands.h"
 
 #include <math.h>
 #include <string.h>
@@ -387,6 +390,22 @@ void specgram_mousewheel(t_specgram *x, t_object *patcherview, t_pt pt, long mod
                                        x->selection_low, x->selection_high);
     critical_exit(x->lock);
     specgram_report_view(x);
+}
+
+void specgram_mousedoubleclick(t_specgram *x, t_object *patcherview, t_pt pt, long modifiers)
+{
+    (void)patcherview;
+    (void)pt;
+    (void)modifiers;
+    const char *command = x->mouse_mode == SPECGRAM_MOUSE_SELECT ? "select_all"
+                          : x->mouse_mode == SPECGRAM_MOUSE_MOVE ? "view_all"
+                                                                 : NULL;
+    if (!command)
+        return;
+    // The second press of the pair starts no drag: moving on before the
+    // release must not turn the whole selection or view back into a gesture.
+    x->motion = SPECGRAM_MOTION_NONE;
+    specgram_view_command(x, gensym(command));
 }
 
 void specgram_mousemove(t_specgram *x, t_object *patcherview, t_pt pt, long modifiers)

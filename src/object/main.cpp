@@ -71,6 +71,7 @@ void register_methods(t_class *c)
     class_addmethod(c, (method)specgram_mouseup, "mouseup", A_CANT, 0);
     class_addmethod(c, (method)specgram_mousemove, "mousemove", A_CANT, 0);
     class_addmethod(c, (method)specgram_mousewheel, "mousewheel", A_CANT, 0);
+    class_addmethod(c, (method)specgram_mousedoubleclick, "mousedoubleclick", A_CANT, 0);
     class_addmethod(c, (method)specgram_notify, "notify", A_CANT, 0);
     class_addmethod(c, (method)specgram_anything, "anything", A_GIMME, 0);
     for (const char *name : command_names)

@@ -293,6 +293,9 @@ void specgram_mousemove(t_specgram *x, t_object *patcherview, t_pt pt, long modi
 // The wheel zooms time about the pointer (with Cmd, Ctrl or Alt,
 // frequency); a horizontal wheel or Shift with the wheel pans time.
 void specgram_mousewheel(t_specgram *x, t_object *patcherview, t_pt pt, long modifiers, double x_inc, double y_inc);
+// A double-click selects the whole sound in Select mode and shows it all in
+// Move mode; in Draw mode it does nothing more than its two clicks.
+void specgram_mousedoubleclick(t_specgram *x, t_object *patcherview, t_pt pt, long modifiers);
 
 // ---- editing and undo (src/edit) ----
 // Empties both undo stacks, freeing every snapshot.

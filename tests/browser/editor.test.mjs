@@ -404,6 +404,31 @@ test('the wheel zooms about the pointer and pans with Shift; hovering shows the 
   await page.keyboard.press('0');
 });
 
+test('a double-click selects the whole sound in Select mode and shows all of it in Move mode', async () => {
+  await page.keyboard.press('s');
+  await drag('obj-2', [200, 60], [330, 170]);
+  await until('a selection', async () => (await outlets('obj-2'))[5].args[0] > 0);
+  const b = await box('obj-2');
+  await page.mouse.dblclick(b.x + 400, b.y + 100);
+  await page.evaluate(() => window.patchhostIdle());
+  const all = await until('everything selected', async () => {
+    const o = await outlets('obj-2');
+    return o[4].args[0] === 0 && o[5].args[0] === 8000 && o[6].args[0] === 0 && o;
+  });
+  assert.equal(all[7].args[0], all[3].args[0], 'up to the top of the frequency range');
+  await page.keyboard.press('+');
+  await until('a zoomed view', async () => (await outlets('obj-2'))[1].args[0] < 8000);
+  await page.keyboard.press('m');
+  await page.mouse.dblclick(b.x + 300, b.y + 100);
+  await page.evaluate(() => window.patchhostIdle());
+  await until('the whole sound shown', async () => {
+    const o = await outlets('obj-2');
+    return o[0].args[0] === 0 && o[1].args[0] === 8000 && o[5].args[0] === 8000;
+  });
+  await page.keyboard.press('s');
+  await page.keyboard.press('Escape');
+});
+
 test('keys: Z zooms to the selection, Delete deletes its sound (undoable), Escape clears it; ? lists them', async () => {
   await page.keyboard.press('s');
   await drag('obj-2', [200, 60], [330, 170]);

@@ -1,6 +1,6 @@
 // Mouse gestures of spectrogram~ through the patch runner: the rubber band
 // and the edge grips of Select, the zoom of Move, the cursors, the mouse
-// data and the shapes of Draw.
+// data and the shapes of Draw, the wheel, hover and the double-click.
 //
 // select.maxpat shows a silent 1000 ms buffer at 48 kHz in a 200 x 101 box
 // on the Lin scale with 65 rows (128-point windows): row r starts at
@@ -170,6 +170,34 @@ TEST(Gestures, TheWheelZoomsTimeAboutThePointerPansWithShiftOrSidewaysAndZoomsFr
     EXPECT_GT(f[2], 0);
     EXPECT_LT(f[3], 24000);
     EXPECT_LT(f[3] - f[2], 24000 * 0.85) << "the range narrows about the middle row";
+}
+
+TEST(Gestures, ADoubleClickSelectsAllInSelectShowsAllInMoveAndDoesNothingMoreInDraw)
+{
+    Transcript r = run_script(patch, "mousedown sg 50 20\nmousedrag sg 150 80\nmouseup sg 150 80\n"
+                                     "echo select\n" // as Max sends it: the clicks, then the double-click
+                                     "mousedown sg 100 50\nmouseup sg 100 50\nmousedown sg 100 50\n"
+                                     "mousedoubleclick sg 100 50\n"
+                                     "mousedrag sg 140 70\nmouseup sg 140 70\n" // the second press drags nothing
+                                     "echo move\n"
+                                     "send sg select_none\n"
+                                     "attr sg mouse_mode 1\nmousewheel sg 50 50 0 1\n"
+                                     "mousedown sg 60 50\nmouseup sg 60 50\nmousedown sg 60 50\n"
+                                     "mousedoubleclick sg 60 50\nmousedrag sg 90 50\nmouseup sg 90 50\n"
+                                     "echo draw\n"
+                                     "attr sg mouse_mode 2\n"
+                                     "mousedown sg 60 50\nmouseup sg 60 50\nmousedown sg 60 50\n"
+                                     "mousedoubleclick sg 60 50\nmouseup sg 60 50\n"
+                                     "mousedown sg 5 5 context\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    expect_near(last_link(between(r, "select", "move")), {0, 1000, 0, 24000, 0, 1000, 0, 24000}, "Select");
+    expect_near(last_link(between(r, "move", "draw")), {0, 1000, 0, 24000, 0, 0, 0, 0},
+                "Move: the whole sound shown, the selection kept");
+    for (const Json &l : between(r, "draw", nullptr))
+        EXPECT_NE(l.value("outlet", -1), 8) << "Draw: the view stays: " << l.dump();
+    auto menus = lines_of(r, "menu");
+    ASSERT_EQ(menus.size(), 1u);
+    EXPECT_FALSE(shapes_enabled(menus[0])) << "Draw: the clicks leave no shape";
 }
 
 TEST(Gestures, HoverReportsTheMouseDataOnlyWhenAskedTo)

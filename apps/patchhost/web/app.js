@@ -289,6 +289,10 @@ function attachMouse(b) {
     else if (!press && !e.buttons)
       queueMouse(mouseEvent(b, 'move', e)); // hover: the readout follows the pointer
   });
+  // The host's double-click follows the two clicks, as in Max.
+  c.addEventListener('dblclick', (e) => {
+    if (e.button === 0 && !e.ctrlKey) queueMouse(mouseEvent(b, 'doubleclick', e));
+  });
   c.addEventListener('wheel', (e) => {
     e.preventDefault(); // the view zooms, not the page
     queueMouse({ ...mouseEvent(b, 'wheel', e), ...wheelSteps(e) });
