@@ -142,10 +142,10 @@ async function stream(page, box) {
   let n = 0;
   while (Date.now() - start < 2000) {
     n++;
-    page.mouse.move(x0 + (n % 120) * 3, y);
+    page.mouse.move(x0 + (n % 120) * 3, y - 20 - (n % 40)); // a band with a height: a picture that changes
     await new Promise((r) => setTimeout(r, 1000 / 60));
   }
-  await page.mouse.move(x0 + 400, y);
+  await page.mouse.move(x0 + 400, y + 50);
   const last = await page.evaluate(() => window.benchLog.inputs[window.benchLog.inputs.length - 1]);
   await page.evaluate(() => window.patchhostIdle());
   await page.evaluate(() => new Promise((res) => setTimeout(res, 300)));
@@ -196,7 +196,9 @@ async function measure(b, file, profile) {
       out.scheme.push(await timed(page, attr('color_scheme', [i % 2 ? 0 : 1]), false));
       out.range.push(await timed(page, attr('mag_min', [i % 2 ? -90 : -70]), false));
     }
+    // No selection: the stream's press starts a rubber band.
     await page.keyboard.press('s');
+    await timed(page, () => page.keyboard.press('Escape'));
     out.stream = await stream(page, box);
   } finally {
     await context.close();
