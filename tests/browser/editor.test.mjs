@@ -693,6 +693,28 @@ test('an upload that does not fit on the disk is refused with the reason and lea
   }
 });
 
+test('in a window too narrow for the patch the views are fitted to it, the colour bar beside them', async () => {
+  const p2 = await context.newPage();
+  await p2.setViewportSize({ width: 900, height: 600 });
+  try {
+    await p2.goto(base);
+    const fits = () => p2.evaluate(() => {
+      const wrap = document.querySelector('#canvas-wrap').getBoundingClientRect();
+      return ['obj-2', 'obj-3', 'obj-4'].every((r) => {
+        const c = document.querySelector(`.box[data-ref="${r}"] canvas`);
+        return c && c.getBoundingClientRect().right <= wrap.right;
+      });
+    });
+    await until('every box inside the window', fits);
+    const size = await p2.$eval('.box[data-ref="obj-2"] canvas', (c) => c.clientWidth);
+    assert.ok(size > 300 && size < 640, `the view narrowed to ${size}`);
+  } finally {
+    await p2.close();
+    for (const ref of ['obj-2', 'obj-3'])
+      await api('/api/resize', { method: 'POST', body: JSON.stringify({ box: ref, width: 640, height: 240 }) });
+  }
+});
+
 test('a second editor on a busy port says the port is in use and how to choose another', async () => {
   const port = new URL(base).port;
   const child = spawn(env('PATCHHOST'), ['serve', path.join(tmp, 'demo.maxpat'), '--port', port], { stdio: ['ignore', 'ignore', 'pipe'] });

@@ -178,12 +178,17 @@ function attachGrip(b) {
 
 // Every view as wide as the patch area allows, with the boxes beside the
 // views (the colour bar) moved along to stay beside them.
-async function fitWidth() {
-  const views = spectros();
+// The right edge the views may reach, and the boxes beside them.
+function fitRoom(views) {
   const beside = [...state.boxes.values()].filter((o) => !isSpectro(o) &&
     views.some((v) => o.info.rect[0] >= v.info.rect[0] + v.info.rect[2] && overlapsRows(o.info.rect, v.info.rect)));
   const room = Math.max(0, ...beside.map((o) => o.info.rect[2] + 10));
-  const right = $('#canvas-wrap').clientWidth - 32 - room;
+  return { beside, right: $('#canvas-wrap').clientWidth - 32 - room };
+}
+
+async function fitWidth() {
+  const views = spectros();
+  const { beside, right } = fitRoom(views);
   for (const v of views) {
     const [x, , , h] = v.info.rect;
     if (right - x >= 16) await resizeBox(v, right - x, h);
@@ -196,6 +201,15 @@ async function fitWidth() {
   }
   fitCanvas();
   drawCords();
+}
+
+// A patch wider than the window (a small window, or one made smaller) is
+// fitted to it, so that no view is cut off under the side panel; a window
+// with room to spare keeps the patch's own sizes (Fit widens them).
+function fitIfCut() {
+  const views = spectros();
+  const { right } = fitRoom(views);
+  if (views.some((v) => v.info.rect[0] + v.info.rect[2] > right)) fitWidth();
 }
 
 const overlapsRows = (a, b) => a[1] < b[1] + b[3] && b[1] < a[1] + a[3];
@@ -693,8 +707,15 @@ async function start() {
   watchScale();
   const first = target() || state.boxes.get(state.order.find((r) => state.boxes.get(r).info.ui));
   if (first) select(first.info.ref);
-  // The layout made around a sound file fills the window.
+  // The layout made around a sound file fills the window; a patch of its
+  // own is fitted when the window cuts it off, now or after a resize.
   if (patch.layout === 'sound') fitWidth();
+  else fitIfCut();
+  let resizing = null;
+  window.addEventListener('resize', () => {
+    clearTimeout(resizing);
+    resizing = setTimeout(fitIfCut, 200);
+  });
   refreshBuffers();
   for (const b of spectros()) if (b.info.ref !== state.selected) refreshMode(b);
   // The readout follows the pointer without a press.
