@@ -32,8 +32,8 @@ const size_t max_rects = 256; // more than this: the whole picture
 // The columns of band [y0, y0 + rows) whose pixels differ, as runs
 // [first, end) with gaps under merge_gap closed; the band is narrowed to
 // the rows that changed (*top, *bottom).  Empty when nothing changed.
-std::vector<std::pair<int, int>> band_changes(const maxhost::Image &a, const maxhost::Image &b, int y0, int rows,
-                                              int *top, int *bottom, std::vector<uint8_t> &changed)
+std::vector<std::pair<int, int>> band_changes(const maxhost::Image &a, const maxhost::Image &b, int y0,
+                                              int rows, int *top, int *bottom, std::vector<uint8_t> &changed)
 {
     const int w = b.width;
     const size_t stride = (size_t)w * 4;
@@ -95,7 +95,8 @@ void append_rect_pixels(const maxhost::Image &image, const PictureRect &r, std::
 {
     const size_t row = (size_t)r.w * 4;
     for (int y = r.y; y < r.y + r.h; y++)
-        out->append(reinterpret_cast<const char *>(image.rgba.data()) + ((size_t)y * image.width + r.x) * 4, row);
+        out->append(reinterpret_cast<const char *>(image.rgba.data()) + ((size_t)y * image.width + r.x) * 4,
+                    row);
 }
 
 std::string encode_wav(const float *samples, size_t frames, long channels, double sr)

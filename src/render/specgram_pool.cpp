@@ -9,9 +9,13 @@
 // pixel column and row are worked out once per image, so the inner loops only
 // read cells.  A pixel column first takes the maximum of its frames row by
 // row (one pass over each frame's visible rows, in memory order, which the
-// compiler can vectorise), then the maximum of each pixel row's rows.  The
+// compiler can vectorise), then the maximum of each pixel row's rows.  A
+// large block is pooled on the host's worker threads, each taking a run of
+// pixel columns; the colours are then set on the calling thread.  The
 // full-resolution export uses the same loops with one cell per pixel.
 #include "specgram_render_internal.h"
+
+#include "ext_sysparallel.h"
 
 #include <math.h>
 #include <stddef.h>
@@ -83,6 +87,69 @@ void specgram_pool_column(const float *db, long num_bins, t_specgram_span col, c
     }
 }
 
+// One worker's share of a band of a re-render: the maxima of pixel columns
+// [first, end) into maxima[(px - band) * height + py].
+typedef struct _specgram_render_share {
+    const float *db;
+    long bins;
+    const t_specgram_span *cols, *rows;
+    long height;
+    long band, first, end;
+    float *row_max; // this share's scratch, bins floats
+    float *maxima;
+} t_specgram_render_share;
+
+static void specgram_render_columns(t_specgram_render_share *s)
+{
+    for (long px = s->first; px < s->end; px++)
+        specgram_pool_column(s->db, s->bins, s->cols[px], s->rows, s->height, s->row_max,
+                             s->maxima + (px - s->band) * s->height);
+}
+
+static void specgram_render_worker(t_sysparallel_worker *w)
+{
+    specgram_render_columns((t_specgram_render_share *)w->data);
+}
+
+// Below this many visible cells a re-render is quicker than handing it out.
+#define SPECGRAM_PARALLEL_CELLS 1000000L
+// Pixel columns pooled between colourings: the scratch stays small however
+// large an export is.
+#define SPECGRAM_RENDER_BAND 256L
+
+// How many workers pool a block of `cells` cells, each at least 16 columns of a band.
+static long specgram_render_workers(long width, double cells)
+{
+    long w = cells < SPECGRAM_PARALLEL_CELLS ? 1 : sysparallel_processorcount();
+    long most = (width < SPECGRAM_RENDER_BAND ? width : SPECGRAM_RENDER_BAND) / 16;
+    if (w > SYSPARALLEL_MAX_WORKERS)
+        w = SYSPARALLEL_MAX_WORKERS;
+    if (w > most)
+        w = most;
+    return w < 1 ? 1 : w;
+}
+
+// Pools pixel columns [band, end) into maxima, on the host's workers when
+// there is a task: each takes a contiguous run of columns.  The grid is only
+// read, and the caller holds the object's lock throughout.
+static void specgram_render_band(t_sysparallel_task *task, t_specgram_render_share *shares, long workers,
+                                 long band, long end)
+{
+    for (long i = 0; i < workers; i++) {
+        shares[i].band = band;
+        shares[i].first = band + (end - band) * i / workers;
+        shares[i].end = band + (end - band) * (i + 1) / workers;
+    }
+    if (!task) {
+        for (long i = 0; i < workers; i++)
+            specgram_render_columns(&shares[i]);
+        return;
+    }
+    for (long i = 0; i < workers; i++)
+        task->workers[i]->data = &shares[i];
+    sysparallel_task_execute(task);
+}
+
 int specgram_render_block(t_specgram *x, const t_specgram_block *b, t_jsurface *s, long width, long height,
                           int pooled)
 {
@@ -90,29 +157,47 @@ int specgram_render_block(t_specgram *x, const t_specgram_block *b, t_jsurface *
         return 0;
     const long frames = (long)x->mags.num_frames;
     const long bins = (long)x->mags.num_bins;
-    const size_t bytes =
-        (size_t)(width + height) * sizeof(t_specgram_span) + (size_t)(height + bins) * sizeof(float);
+    const double cells = (double)(b->c1 - b->c0 + 1) * (double)(b->r1 - b->r0 + 1);
+    const long workers = specgram_render_workers(width, cells);
+    const size_t bytes = (size_t)(width + height) * sizeof(t_specgram_span) +
+                         ((size_t)SPECGRAM_RENDER_BAND * height + (size_t)workers * bins) * sizeof(float);
     char *scratch = sysmem_newptr((t_ptr_size)bytes);
     if (!scratch)
         return 0;
     t_specgram_span *cols = (t_specgram_span *)scratch;
     t_specgram_span *rows = cols + width;
     float *maxima = (float *)(rows + height);
-    float *row_max = maxima + height;
+    float *row_max = maxima + (size_t)SPECGRAM_RENDER_BAND * height;
 
     specgram_pool_spans(b->c0, b->c1, frames, width, pooled ? SPECGRAM_POOL_COLUMNS : SPECGRAM_POOL_NONE, cols);
     specgram_pool_spans(b->r0, b->r1, bins, height, pooled ? SPECGRAM_POOL_ROWS : SPECGRAM_POOL_NONE, rows);
+    t_specgram_render_share shares[SYSPARALLEL_MAX_WORKERS];
+    for (long i = 0; i < workers; i++) {
+        t_specgram_render_share share = {x->mags.mags_db, bins, cols, rows, height, 0, 0, 0,
+                                         row_max + (size_t)i * bins, maxima};
+        shares[i] = share;
+    }
+    t_sysparallel_task *task =
+        workers > 1 ? sysparallel_task_new(NULL, (method)specgram_render_worker, workers) : NULL;
+    if (task)
+        sysparallel_task_workercount(task, workers);
 
     t_colormap_params params;
     specgram_colormap_params(x, &params);
-    for (long px = 0; px < width; px++) {
-        specgram_pool_column(x->mags.mags_db, bins, cols[px], rows, height, row_max, maxima);
-        for (long py = 0; py < height; py++) {
-            t_jrgba color;
-            colormap_magnitude_to_color(&params, &color, maxima[py]);
-            jgraphics_image_surface_set_pixel(s, (int)px, (int)(height - 1 - py), color);
+    for (long band = 0; band < width; band += SPECGRAM_RENDER_BAND) {
+        const long end = band + SPECGRAM_RENDER_BAND < width ? band + SPECGRAM_RENDER_BAND : width;
+        specgram_render_band(task, shares, workers, band, end);
+        for (long px = band; px < end; px++) {
+            const float *column = maxima + (px - band) * height;
+            for (long py = 0; py < height; py++) {
+                t_jrgba color;
+                colormap_magnitude_to_color(&params, &color, column[py]);
+                jgraphics_image_surface_set_pixel(s, (int)px, (int)(height - 1 - py), color);
+            }
         }
     }
+    if (task)
+        sysparallel_task_free(task);
     sysmem_freeptr(scratch);
     return 1;
 }

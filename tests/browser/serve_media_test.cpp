@@ -133,7 +133,8 @@ void apply_rects(maxhost::Image *page, const maxhost::Image &now, const std::vec
     size_t at = 0;
     for (const PictureRect &r : rects)
         for (int y = r.y; y < r.y + r.h; y++, at += (size_t)r.w * 4)
-            memcpy(page->rgba.data() + ((size_t)y * page->width + r.x) * 4, rows.data() + at, (size_t)r.w * 4);
+            memcpy(page->rgba.data() + ((size_t)y * page->width + r.x) * 4, rows.data() + at,
+                   (size_t)r.w * 4);
     ASSERT_EQ(at, rows.size());
 }
 
