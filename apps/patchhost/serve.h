@@ -166,7 +166,9 @@ bool picture_png(Session &s, const std::string &ref, std::string *png, uint64_t 
 // One HTTP thread uses it.
 class PageStream {
 public:
-    PageStream(Session &s, std::string page);
+    // The first frame holds the events after `since` (the page's seq when it
+    // opens the stream again after losing it) and every picture whole.
+    PageStream(Session &s, std::string page, uint64_t since);
     ~PageStream();
     PageStream(const PageStream &) = delete;
     PageStream &operator=(const PageStream &) = delete;

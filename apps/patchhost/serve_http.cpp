@@ -5,8 +5,8 @@
 // so they keep working while the main thread waits in a menu or dialog.
 //
 //   GET  /api/patch                 boxes, rectangles, cords
-//   GET  /api/stream?page=P         the page's stream: every change as it happens,
-//                                   pictures as the rectangles that changed
+//   GET  /api/stream?page=P[&since=N]  the page's stream: every change as it happens,
+//                                   pictures as the rectangles that changed, events after N
 //   GET  /api/poll?since=N&page=P   changes since N (held up to 4 s)
 //   POST /api/bye?page=P            the page is closing
 //   GET  /api/picture/REF           the box's latest picture as PNG; X-Version
@@ -249,9 +249,9 @@ void send_file(httplib::Response &res, const std::string &path, const std::strin
 
 // The page's stream of changes (serve_stream.cpp), frame by frame until
 // the page goes away or the server stops.
-void send_stream(Session &s, const std::string &page, httplib::Response &res)
+void send_stream(Session &s, const std::string &page, uint64_t since, httplib::Response &res)
 {
-    auto stream = std::make_shared<PageStream>(s, page);
+    auto stream = std::make_shared<PageStream>(s, page, since);
     res.set_header("Cache-Control", "no-store");
     res.set_header("X-Content-Type-Options", "nosniff");
     res.set_chunked_content_provider("application/octet-stream", [stream](size_t, httplib::DataSink &sink) {
@@ -278,7 +278,7 @@ void add_page_routes(Session &s, httplib::Server &svr)
         send_json(res, {{"ok", true}});
     });
     svr.Get("/api/stream", [&s](const httplib::Request &req, httplib::Response &res) {
-        send_stream(s, param(req, "page"), res);
+        send_stream(s, param(req, "page"), strtoull(param(req, "since").c_str(), nullptr, 10), res);
     });
     svr.Get(R"(/api/picture/(.+))", [&s](const httplib::Request &req, httplib::Response &res) {
         std::string png;

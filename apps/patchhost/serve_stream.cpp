@@ -27,7 +27,8 @@
 namespace patchhost {
 namespace serve {
 
-PageStream::PageStream(Session &s, std::string page) : s_(s), page_(std::move(page))
+PageStream::PageStream(Session &s, std::string page, uint64_t since)
+    : s_(s), page_(std::move(page)), seq_(since)
 {
     std::lock_guard<std::mutex> guard(s_.m);
     PageState &ps = s_.pages[page_];

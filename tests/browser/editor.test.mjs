@@ -602,6 +602,31 @@ test('Requests that are not the page\'s own are refused; files stay in the edito
   assert.equal(png.body.subarray(1, 4).toString(), 'PNG');
 });
 
+test('a stream opened again sends only the console lines after the seq the page had, and every picture whole', async () => {
+  // The first frame of a stream: its JSON and the sizes of its pictures.
+  const firstFrame = async (since) => {
+    const ctl = new AbortController();
+    const res = await fetch(base + `api/stream?page=again&since=${since}`, { headers: { cookie }, signal: ctl.signal });
+    const reader = res.body.getReader();
+    let buf = Buffer.alloc(0);
+    for (;;) {
+      const { value } = await reader.read();
+      buf = Buffer.concat([buf, value]);
+      if (buf.length >= 8 && buf.length >= 8 + buf.readUInt32LE(0)) break;
+    }
+    ctl.abort();
+    return JSON.parse(buf.subarray(8, 8 + buf.readUInt32LE(0)).toString());
+  };
+  const seq = (await api('/api/poll?since=0&page=test')).body.seq;
+  const all = await firstFrame(0), later = await firstFrame(seq);
+  assert.ok(all.events.some((e) => e.type === 'console'), 'from the start: the console lines so far');
+  assert.deepEqual(later.events, [], 'from the page\'s seq: none of them again');
+  for (const f of [all, later]) {
+    const p = f.pictures['obj-2'];
+    assert.deepEqual(p.rects, [[0, 0, p.width, p.height]], 'a new stream sends the picture whole');
+  }
+});
+
 test('Idle connections do not hold up the page\'s requests', async () => {
   const { port } = new URL(base);
   const net = await import('node:net');

@@ -327,7 +327,8 @@ function attachMouse(b) {
 async function streamLoop() {
   for (;;) {
     try {
-      await readStream(`/api/stream?page=${state.page}`, (d, pixels, more) => {
+      // After a lost connection, only the console lines and downloads not seen yet.
+      await readStream(`/api/stream?page=${state.page}&since=${state.seq}`, (d, pixels, more) => {
         if (d.seq < state.seq) {
           location.reload(); // the server was restarted
           return;
