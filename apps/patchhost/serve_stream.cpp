@@ -15,9 +15,9 @@
 // rectangles that differ from them (changed_rects, serve_media.cpp): a
 // selection drag sends the strips the selection box left and entered, not
 // the whole box.  The first frame, and any picture whose size changed, is
-// sent whole.  A frame with both lengths
-// 0 says the stream is alive (sent when nothing changed for a second; a
-// page that went away shows as a failed write).
+// sent whole.  A frame with both lengths 0 says the stream is alive (sent
+// when nothing changed for a second; a page that went away shows as a
+// failed write).
 //
 // Frames are built when the page's socket takes them: while a write waits,
 // changes pile up in the Session and leave as one frame, so a slow page

@@ -2,9 +2,8 @@
 // then reads the server's stream (/api/stream, stream.js) for everything
 // that changes: pictures (as the rectangles that changed), outlet values,
 // cursors, console lines, downloads, and the menu or dialog the host is
-// waiting on.  Mouse
-// events go to /api/mouse one at a time, in order, with consecutive drags
-// coalesced, so the host never falls behind the pointer.
+// waiting on.  Mouse events go to /api/mouse one at a time, in order, with
+// consecutive drags coalesced, so the host never falls behind the pointer.
 import { $, el, sleep, api, fmtNumber, fmtSeconds, fmtHz, fmtDb } from './util.js';
 import { consoleLine, note, toast, offerDownload, showTab, showUi, closeUi, currentUi } from './panels.js';
 import { initInspector, loadInspector, refreshAttrs, refreshMode, setAttr } from './inspector.js';
@@ -176,9 +175,8 @@ function attachGrip(b) {
   });
 }
 
-// Every view as wide as the patch area allows, with the boxes beside the
-// views (the colour bar) moved along to stay beside them.
-// The right edge the views may reach, and the boxes beside them.
+// The right edge the views may reach, and the boxes beside them (the
+// colour bar).
 function fitRoom(views) {
   const beside = [...state.boxes.values()].filter((o) => !isSpectro(o) &&
     views.some((v) => o.info.rect[0] >= v.info.rect[0] + v.info.rect[2] && overlapsRows(o.info.rect, v.info.rect)));
@@ -186,6 +184,8 @@ function fitRoom(views) {
   return { beside, right: $('#canvas-wrap').clientWidth - 32 - room };
 }
 
+// Every view as wide as the patch area allows, with the boxes beside the
+// views moved along to stay beside them.
 async function fitWidth() {
   const views = spectros();
   const { beside, right } = fitRoom(views);
@@ -320,7 +320,7 @@ function attachMouse(b) {
   c.addEventListener('pointercancel', release);
 }
 
-// ---------------------------------------------------------------- polling
+// ---------------------------------------------------------------- the stream
 
 // A frame's pictures are drawn at once, unless another frame is waiting
 // already: then only the newest state is drawn, once.
