@@ -5,8 +5,9 @@
 // Figures, each the median of several runs:
 //   - re-render: the rendering routine the box uses, on the box's own grid
 //     and surface (block bounds, block maxima, colour, pixels);
-//   - bare pass: the same block maxima read with nothing else done, the
-//     floor the re-render is measured against;
+//   - bare pass: the same block maxima read frame by frame with nothing
+//     else done, what a re-render would cost without the analysis' block
+//     maxima and with nothing but the reads;
 //   - repaint: a colour-scheme change through the host, up to the painted box;
 //   - mag_scale change: the attribute set through the host, re-analysis,
 //     re-render and paint, end to end.
@@ -77,7 +78,8 @@ t_object *make_buffer(t_object *patcher)
     return box;
 }
 
-// Block maxima of the whole view, nothing else: returns their sum.
+// Block maxima of the whole view read frame by frame (without the
+// analysis' block maxima), nothing else: returns their sum.
 double bare_pass(t_specgram *x, const t_specgram_block &b, long w, long h)
 {
     std::vector<t_specgram_span> cols((size_t)w), rows((size_t)h);
@@ -86,7 +88,7 @@ double bare_pass(t_specgram *x, const t_specgram_block &b, long w, long h)
     specgram_pool_spans(b.r0, b.r1, (long)x->mags.num_bins, h, SPECGRAM_POOL_ROWS, rows.data());
     double sum = 0;
     for (long px = 0; px < w; px++) {
-        specgram_pool_column(x->mags.mags_db, (long)x->mags.num_bins, cols[(size_t)px], rows.data(), h,
+        specgram_pool_column(x->mags.mags_db, nullptr, (long)x->mags.num_bins, cols[(size_t)px], rows.data(), h,
                              row_max.data(), maxima.data());
         for (float m : maxima)
             sum += m;

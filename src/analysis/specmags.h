@@ -41,6 +41,7 @@ struct _sysparallel_worker;
 #define SPECMAGS_SILENCE_DB -138.4738f         // 20 * log10(2^-23)
 #define SPECMAGS_MAX_FFT 32768
 #define SPECMAGS_MAX_STFT 8192
+#define SPECMAGS_BLOCK_FRAMES 8 // frames per entry of block_max
 
 enum e_specmags_scale {
     SPECMAGS_SCALE_LIN = 0,
@@ -62,6 +63,13 @@ typedef struct _specmags
     float *mags_db;  // display grid: dB per display row of the current scale
     float *freqs;    // Hz per bin: bin centre, or reassigned frequency; NULL while reassignment is off
     float *phases;   // radians per bin; NULL while reassignment is off
+    // For every SPECMAGS_BLOCK_FRAMES frames from frame 0, the largest mags_db
+    // value of each row (a NaN cell counts as nothing, as in the painting's
+    // block maxima), one row of num_bins floats a block; the last block may
+    // hold fewer frames.  Kept up to date with mags_db by the analysis, so a
+    // zoomed-out image reads one value where it would read eight.  NULL in
+    // the failure state.
+    float *block_max;
 
     // ---- row edges, num_bins + 1 ascending frequencies each (Hz) ----
     float *lin_edges;
@@ -116,6 +124,7 @@ typedef struct _specmags
 
     // ---- storage bookkeeping (the state owns every block) ----
     int64_t grid_cells;           // floats allocated in lin_mags and mags_db (0: failure cell)
+    int64_t block_max_cells;      // floats allocated in block_max
     int64_t reassign_cells;       // floats allocated in freqs and phases (0: none)
     void *tables;                 // one block: edge tables, row lists, binning plans
     int64_t tables_bins;          // num_bins the tables block is laid out for

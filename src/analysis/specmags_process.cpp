@@ -8,7 +8,9 @@
 // rows under the current scale.  With reassignment on, a second run of the
 // same task computes the reassigned frequencies (each frame needs the phases
 // of the frame before it, hence after the first run) and bins the frames by
-// them.  Slices are disjoint, so workers never write the same row.
+// them.  Slices are disjoint, so workers never write the same row.  The
+// block maxima of the frames a call rewrote are brought up to date after
+// the workers are done, on the calling thread.
 #include "ext_sysparallel.h"
 #include "pffft.h"
 #include "specmags_alloc.h"
@@ -165,6 +167,25 @@ void run_reassign(specmags_job *job)
     specmags_free(bin_db);
 }
 
+// Recomputes the block maxima of every block that frames [first, end) touch.
+void update_block_max(t_specmags *m, int64_t first, int64_t end)
+{
+    if (!m->block_max)
+        return;
+    const int64_t nb = m->num_bins, k = SPECMAGS_BLOCK_FRAMES;
+    for (int64_t b = first / k; b * k < end && b * k < m->num_frames; b++) {
+        float *out = m->block_max + b * nb;
+        for (int64_t j = 0; j < nb; j++)
+            out[j] = -INFINITY;
+        const int64_t last = (b + 1) * k < m->num_frames ? (b + 1) * k : m->num_frames;
+        for (int64_t l = b * k; l < last; l++) {
+            const float *cells = m->mags_db + l * nb;
+            for (int64_t j = 0; j < nb; j++)
+                out[j] = cells[j] > out[j] ? cells[j] : out[j];
+        }
+    }
+}
+
 // Fills every frame with silence (channel shorter than the window).
 void silent_grid(t_specmags *m)
 {
@@ -172,6 +193,7 @@ void silent_grid(t_specmags *m)
     memset(m->lin_mags, 0, (size_t)cells * sizeof(float));
     for (int64_t i = 0; i < cells; i++)
         m->mags_db[i] = SPECMAGS_SILENCE_DB;
+    update_block_max(m, 0, m->num_frames);
 }
 
 // Runs one pass over frames [first, end) on the worker task (inline if the
@@ -266,6 +288,7 @@ void specmags_process(t_specmags *m, const float *samples)
         run_pass(m, samples, PASS_SPECTRA, m->dirty, 0, m->num_frames);
     if (m->reassignment)
         run_pass(m, samples, PASS_REASSIGN, m->dirty, 0, m->num_frames);
+    update_block_max(m, 0, m->num_frames);
     m->dirty = 0;
 }
 
@@ -287,12 +310,14 @@ void specmags_process_samples(t_specmags *m, const float *samples, int64_t begin
     if (first >= last_end)
         return;
     run_pass(m, samples, PASS_SPECTRA, 1, first, last_end);
+    int64_t rows_end = last_end;
     if (m->reassignment) {
         // A frame's reassigned frequencies also read the phases of the frame
         // before it.
-        const int64_t reassign_end = last_end < m->num_frames ? last_end + 1 : last_end;
-        run_pass(m, samples, PASS_REASSIGN, 1, first, reassign_end);
+        rows_end = last_end < m->num_frames ? last_end + 1 : last_end;
+        run_pass(m, samples, PASS_REASSIGN, 1, first, rows_end);
     }
+    update_block_max(m, first, rows_end);
 }
 
 void specmags_process_worker(t_sysparallel_worker *w)

@@ -56,6 +56,9 @@ void free_grids(t_specmags *m)
     }
     m->lin_mags = m->mags_db = nullptr;
     m->grid_cells = 0;
+    specmags_free(m->block_max);
+    m->block_max = nullptr;
+    m->block_max_cells = 0;
 }
 
 void free_reassign(t_specmags *m)
@@ -73,10 +76,23 @@ bool keep_block(int64_t cap, int64_t cells)
     return cap > 0 && cells <= cap && cells > cap / 2;
 }
 
+// The block maxima of num_frames x num_bins cells.
+int ensure_block_max(t_specmags *m)
+{
+    const int64_t blocks = (m->num_frames + SPECMAGS_BLOCK_FRAMES - 1) / SPECMAGS_BLOCK_FRAMES;
+    const int64_t cells = blocks * m->num_bins;
+    if (keep_block(m->block_max_cells, cells))
+        return 1;
+    specmags_free(m->block_max);
+    m->block_max = specmags_alloc_floats(cells);
+    m->block_max_cells = m->block_max ? cells : 0;
+    return m->block_max != nullptr;
+}
+
 int ensure_grids(t_specmags *m, int64_t cells)
 {
     if (keep_block(m->grid_cells, cells))
-        return 1;
+        return ensure_block_max(m);
     free_grids(m);
     m->lin_mags = specmags_alloc_floats(cells);
     m->mags_db = specmags_alloc_floats(cells);
@@ -87,7 +103,7 @@ int ensure_grids(t_specmags *m, int64_t cells)
         return 0;
     }
     m->grid_cells = cells;
-    return 1;
+    return ensure_block_max(m);
 }
 
 // freqs and phases exist only while reassignment is on; freqs starts as the

@@ -70,10 +70,11 @@ void specgram_colormap_params(const t_specgram *x, t_colormap_params *p);
 void specgram_pool_spans(long first, long last, long count, long pixels, int axis, t_specgram_span *spans);
 // Maximum dB of every pixel row for the pixel column whose cells are `col`:
 // out[py] over the rows of rows[py] (ascending spans), -inf for an empty
-// block.  db is the grid (frame-major, num_bins floats a frame); row_max is
-// scratch for rows[0].lo..rows[height-1].hi.  No allocation.
-void specgram_pool_column(const float *db, long num_bins, t_specgram_span col, const t_specgram_span *rows,
-                          long height, float *row_max, float *out);
+// block.  db is the grid (frame-major, num_bins floats a frame) and
+// block_max its block maxima (t_specmags), or NULL to read every frame;
+// row_max is scratch for rows[0].lo..rows[height-1].hi.  No allocation.
+void specgram_pool_column(const float *db, const float *block_max, long num_bins, t_specgram_span col,
+                          const t_specgram_span *rows, long height, float *row_max, float *out);
 // Renders block b of the dB grid into width x height pixels of s (which must be at
 // least that big), row 0 at the bottom; pooled 1 takes block maxima, 0 one cell
 // per pixel.  Returns 1, or 0 when its scratch could not be allocated (s untouched).

@@ -1,7 +1,7 @@
 // Frame analysis: the worker split, magnitudes against a direct DFT and
 // against sinusoids of known amplitude, the display rows of every scale,
-// silence, reassignment, the no-FFT scale change, and threaded against
-// serial workers.
+// silence, reassignment, the no-FFT scale change, threaded against serial
+// workers, and the block maxima kept with the grid.
 #include "maxhost.h"
 #include "specmags.h"
 #include "specmags_internal.h"
@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -260,3 +261,48 @@ TEST(Process, ThreadedWorkersMatchSerialWorkersBitForBit)
 }
 
 } // namespace
+
+namespace {
+
+// Every block maximum is the largest cell of its frames, row by row.
+void expect_block_max_current(const Analysis &a, const char *when)
+{
+    const t_specmags &m = a.m;
+    ASSERT_NE(m.block_max, nullptr) << when;
+    const int64_t k = SPECMAGS_BLOCK_FRAMES;
+    int64_t wrong = 0;
+    for (int64_t b = 0; b * k < m.num_frames; b++)
+        for (int64_t j = 0; j < m.num_bins; j++) {
+            float want = -INFINITY;
+            for (int64_t l = b * k; l < std::min((b + 1) * k, m.num_frames); l++)
+                want = std::max(want, a.cell(l, j));
+            wrong += m.block_max[b * m.num_bins + j] != want;
+        }
+    EXPECT_EQ(wrong, 0) << when;
+}
+
+} // namespace
+
+TEST(Process, BlockMaximaFollowEveryRewriteOfTheGrid)
+{
+    const int64_t n = 60000; // 57 frames of 2048 at hop 1024: a last block of one frame
+    Analysis a(n);
+    std::vector<float> x = uniform_noise(n, 3);
+    specmags_process(&a.m, x.data());
+    expect_block_max_current(a, "after the analysis");
+    for (int64_t i = 20000; i < 22000; i++) // a loud patch, analysed alone
+        x[(size_t)i] = 0.9f * std::sin(0.05f * (float)i);
+    specmags_process_samples(&a.m, x.data(), 20000, 22000);
+    expect_block_max_current(a, "after a part of the channel changed");
+    ASSERT_EQ(specmags_set_fft_mag_scale(&a.m, SPECMAGS_SCALE_LOG), 1);
+    specmags_process(&a.m, x.data());
+    expect_block_max_current(a, "after a scale change");
+    ASSERT_EQ(specmags_set_reassignment(&a.m, 1), 1);
+    specmags_process(&a.m, x.data());
+    x[30000] = 1.0f;
+    specmags_process_samples(&a.m, x.data(), 30000, 30001);
+    expect_block_max_current(a, "with reassignment");
+    ASSERT_EQ(specmags_update(&a.m, 1000, kRate), 1); // shorter than the window: one silent frame
+    specmags_process(&a.m, x.data());
+    expect_block_max_current(a, "silent");
+}

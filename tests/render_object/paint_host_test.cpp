@@ -94,6 +94,29 @@ TEST_F(PaintTest, TheImageIsTheBlockMaximaOfTheGridRowZeroAtTheBottom)
                 << px << "," << py;
 }
 
+TEST_F(PaintTest, ANarrowBoxReadingBlockMaximaShowsTheSameMaximaAlsoAfterAnEdit)
+{
+    // 50 frames a pixel: most of each pixel's frames come from the
+    // analysis' maxima of eight frames.
+    make_noise_buffer("noise", kFrames2000);
+    t_specgram *x = make_specgram("noise", 40, 100);
+    auto expect_pooled = [&](const char *when) {
+        const maxhost::Image img = paint(x);
+        ASSERT_EQ(img.width, 40) << when;
+        for (long px = 0; px < 40; px++)
+            for (long py = 0; py < 100; py++)
+                ASSERT_EQ(picture_at(img, px, 99 - py), expected_color(x, pooled(x, 40, 100, px, py)))
+                    << when << ": " << px << "," << py;
+    };
+    expect_pooled("analysed");
+    // The box's own edit re-analyses only the frames it changed.
+    const double L = x->buffer_length_ms;
+    send(x, 0, "list", {num(0), num(L), num(0), num(24000), num(L * 0.3), num(L * 0.4), num(0), num(24000)});
+    send(x, 0, "edit_selection_gain", {num(-60)});
+    maxhost::pump();
+    expect_pooled("after an edit");
+}
+
 TEST_F(PaintTest, TheSurfaceNeverHasMorePixelsThanTheGrid)
 {
     make_noise_buffer("short", kFrames100);
